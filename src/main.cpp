@@ -1,0 +1,5 @@
+#include "search/startup.h"
+int main() {
+    initEngine();
+    return 0;
+}

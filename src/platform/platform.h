@@ -1,0 +1,22 @@
+// The operating system beneath the engine: standard input, and a monotonic millisecond clock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Learns once whether standard input is an interactive terminal or a pipe and sets the
+// streams up accordingly. Returns true for a terminal.
+bool setupStreams();
+
+// Reads one line into buf (at most size - 1 characters, NUL-terminated), dropping the line
+// feed and one carriage return before it; a longer line is cut and the rest discarded.
+// Returns false at end of input or on an error.
+bool readLine(char* buf, size_t size);
+
+// True when a line, or at least some input, is waiting: bytes already buffered by readLine
+// count too. Never blocks. End of input also counts as waiting (readLine then fails).
+bool inputWaiting();
+
+// Milliseconds from an arbitrary fixed origin (system start where the OS offers it);
+// never goes backwards.
+uint64_t tickCountMs();

@@ -1,0 +1,62 @@
+// What a search runs under: the options, the limits of the running "go", the clock and the
+// periodic check that ends a search.
+#pragma once
+
+#include <cstdint>
+
+struct SearchLimits {
+    int32_t ponder;
+    int32_t infinite;
+    int64_t wtime;
+    int64_t btime;
+    int64_t winc;
+    int64_t binc;
+    uint16_t movestogo;
+    uint16_t depth;  // plies
+    uint64_t nodes;
+    int64_t movetime;
+    uint16_t mate;
+    int32_t stopRequested;
+    int32_t ponderhitReceived;
+};
+
+// Control-mode bits.
+enum : int32_t {
+    ModeDepth = 1,
+    ModeInfinite = 2,
+    ModeMate = 4,
+    ModeNodes = 8,
+    ModePonder = 16,
+    ModeMoveTime = 32,
+    ModeClock = 64,
+};
+
+extern SearchLimits Limits;
+extern int32_t controlMode;
+extern int32_t timeBudget;     // ms
+extern int32_t timeBudgetMax;  // ms
+// Clock mode only: the search never runs past this many ms, whatever the time factor, so a
+// margin of the remaining time is always left.
+extern int64_t timeHardLimit;
+
+// Option values.
+extern int32_t HashMegabytes;  // default 64
+extern int32_t TrafficLimit;   // 0 Ultrafast .. 4 Ignore, default 2
+extern int32_t TrafficDepth;   // half-plies (the option's value doubled), default 20
+
+struct SearchClock {
+    double wallStart;
+    double wallNow;
+    double wallElapsed;  // seconds
+};
+extern SearchClock Clock;
+
+// Nonzero while SearchDriver runs: lines dispatched from inside the search read it.
+extern int32_t SearchActive;
+
+// The front end's input poll, run by checkTime; null when nobody reads input (tools, tests).
+extern void (*InputPoll)();
+
+void startClock();
+// Returns 0, or ends the search by jumping back to the driver.
+int checkTime();

@@ -1,0 +1,22 @@
+// The search: iterative deepening over the node searches, reporting through a front-end hook.
+#pragma once
+
+#include "board/position.h"
+#include "search/state.h"
+
+// What the search prints goes through these; a null entry prints nothing. The front end
+// supplies the protocol texts, the tools their own or none.
+struct SearchReporter {
+    void (*pv)(int score, int depthPlies, int selDepth, const PvLine& pv);
+    void (*bestMove)(Move move, const PvLine& pv);
+    void (*currentMove)(Move move, int number);
+    void (*nodes)(bool force);
+};
+extern SearchReporter Reporter;
+
+// One complete search of a copy of the position under the current limits; prints its result.
+void SearchDriver(const Position& p);
+
+// Start-up builders of the search's own tables.
+void initMovePicker();    // the stage sequence and its two start indexes
+void buildPruneTables();  // PruneLimitA, PruneLimitB, PruneLimitC

@@ -1,0 +1,23 @@
+#include "search/startup.h"
+
+#include "board/position.h"
+#include "board/tables.h"
+#include "eval/eval.h"
+#include "search/control.h"
+#include "search/search.h"
+#include "search/tt.h"
+
+void initEngine() {
+    // The order matters: sliders and pawn masks read the geometry, make/unmake reads
+    // the piece-square values, the pawn-race table reads the file masks.
+    buildGeometry();
+    buildSliderTables();
+    initKeys();
+    buildPieceSquareTables();
+    initMovePicker();
+    allocateTable(HashMegabytes);
+    clearTable();
+    buildPawnMasks();
+    buildSquareRule();
+    buildPruneTables();
+}

@@ -1,0 +1,2 @@
+// Shared test helpers.
+#pragma once
