@@ -281,6 +281,23 @@ inline WaitKind waitForBestMove(Player& mover, Player& other, TimePoint deadline
     }
 }
 
+// A "bestmove" of a ponder search that the engine wrote before it was released, and that
+// the wait for the opponent's move did not see yet.
+inline bool answeredEarly(Player& pl, std::string& bestMoveLine) {
+    drainOutput(pl.proc);
+    while (!pl.proc.lines.empty()) {
+        std::string line = std::move(pl.proc.lines.front());
+        pl.proc.lines.pop_front();
+        if (isBestMoveLine(line)) {
+            bestMoveLine = line;
+            pl.owesBestMove = pl.pondering = false;
+            return true;
+        }
+        noteReport(pl, line);
+    }
+    return false;
+}
+
 // Settles a wait that did not bring the mover's move: a fault of one of the two players.
 inline void forfeitForWait(Match& m, GameRecord& g, int mover, WaitKind kind,
                            const std::string& line, TimePoint start) {
@@ -355,6 +372,11 @@ inline bool playOneMove(Match& m, GameRecord& g) {
     TimePoint deadline = moveDeadline(m, pl, start);
     std::string line;
     const std::string lastMove = g.board.moveTexts.empty() ? "" : g.board.moveTexts.back();
+    if (pl.pondering && answeredEarly(pl, line)) {
+        forfeit(m, g, mover, Fault::Illegal,
+                "answered before \"ponderhit\" or \"stop\": " + trimmed(line));
+        return false;
+    }
     if (pl.pondering && pl.ponderMove == lastMove) {
         pl.pondering = false;
         sendLine(pl.proc, "ponderhit", deadline);
