@@ -268,8 +268,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 2; ++i) {
         Player& pl = match.players[i];
         pl.label = pl.name + " [" + std::to_string(i + 1) + "]";
-        std::printf("Engine %d: %s (%s)%s\n", i + 1, pl.name.c_str(), s.engineCommands[i].c_str(),
-                    s.ponder && !pl.declaresPonder ? ", pondering without a Ponder option" : "");
+        std::printf("Engine %d: %s (%s)\n", i + 1, pl.name.c_str(), s.engineCommands[i].c_str());
     }
     std::printf(
         "%d games at %s%s%s\n", s.games, timeControlText(s).c_str(), s.ponder ? ", pondering" : "",
