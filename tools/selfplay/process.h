@@ -129,29 +129,6 @@ inline bool startProcess(EngineProcess& e, std::string& error) {
     return true;
 }
 
-// Writes the line and its line feed. False when the engine is gone or does not take its
-// input before the deadline (it stopped reading it).
-inline bool sendLine(EngineProcess& e, const std::string& line, TimePoint deadline) {
-    if (e.toEngine < 0) return false;
-    logTraffic(e, "<", line);
-    std::string data = line + "\n";
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = write(e.toEngine, data.data() + done, data.size() - done);
-        if (n > 0) {
-            done += size_t(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return false;
-        int64_t waitMs = microsBetween(now(), deadline) / 1000;
-        if (waitMs <= 0) return false;
-        pollfd p{e.toEngine, POLLOUT, 0};
-        if (poll(&p, 1, int(std::min<int64_t>(waitMs, 1000))) < 0 && errno != EINTR) return false;
-    }
-    return true;
-}
-
 // Moves whatever the engine has written into its line queue without blocking.
 inline void drainOutput(EngineProcess& e) {
     if (e.closed || e.fromEngine < 0) return;
@@ -178,6 +155,33 @@ inline void drainOutput(EngineProcess& e) {
             }
         }
     }
+}
+
+// Writes the line and its line feed. False when the engine is gone or does not take its
+// input before the deadline (it stopped reading it).
+inline bool sendLine(EngineProcess& e, const std::string& line, TimePoint deadline) {
+    if (e.toEngine < 0) return false;
+    logTraffic(e, "<", line);
+    std::string data = line + "\n";
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = write(e.toEngine, data.data() + done, data.size() - done);
+        if (n > 0) {
+            done += size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return false;
+        // The engine may itself be blocked writing to us: keep reading its output while
+        // waiting for room in its input.
+        drainOutput(e);
+        int64_t waitMs = microsBetween(now(), deadline) / 1000;
+        if (waitMs <= 0) return false;
+        pollfd p[2] = {{e.toEngine, POLLOUT, 0}, {e.fromEngine, POLLIN, 0}};
+        if (poll(p, e.closed ? 1 : 2, int(std::min<int64_t>(waitMs, 1000))) < 0 && errno != EINTR)
+            return false;
+    }
+    return true;
 }
 
 // Waits until one of the engines has a line queued or has closed its output, or until the
