@@ -1,5 +1,6 @@
 // The self-play referee, run as a child process: real games of the engine, and scripted fake
 // engines that misbehave in each way the referee must catch.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -55,6 +56,14 @@ std::string readFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// Gone, or a zombie that nobody reaped yet.
+bool isDead(pid_t pid) {
+    if (kill(pid, 0) != 0) return errno == ESRCH;
+    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t paren = stat.rfind(')');
+    return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] == 'Z';
 }
 
 // Fake engines are shell scripts that play a fixed list of moves by ply: both sides of a game
@@ -252,13 +261,57 @@ TEST_F(SelfPlayReferee, EnginesAndWhatTheyStartedAreGoneWhenTheRefereeExits) {
     for (pid_t pid; in >> pid;) started.push_back(pid);
     ASSERT_EQ(started.size(), 2u) << run.output;
     for (pid_t pid : started) {
-        // The orphaned child is reaped by the system a moment after it was killed.
-        bool gone = false;
-        for (int tries = 0; tries < 200 && !gone; ++tries) {
-            gone = kill(pid, 0) != 0 && errno == ESRCH;
-            if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // The orphaned child may linger as a zombie until the system reaps it: dead all the same.
+        bool dead = false;
+        for (int tries = 0; tries < 200 && !dead; ++tries) {
+            dead = isDead(pid);
+            if (!dead) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        EXPECT_TRUE(gone) << "process " << pid << " outlived the referee";
+        EXPECT_TRUE(dead) << "process " << pid << " outlived the referee";
+    }
+}
+
+TEST_F(SelfPlayReferee, InterruptedRefereeEndsItsEnginesFirst) {
+    const std::string pids = dir + "/pids";
+    const std::string sound = fake("sound", SoundOpening);
+    const std::string hanging =
+        fake("hanging", FakeEngine{"", "",
+                                   "    go*) sleep 1000 & echo $! >> " + pids + "; echo $$ >> " +
+                                       pids + "; wait ;;\n"});
+    pid_t referee = fork();
+    ASSERT_GE(referee, 0);
+    if (referee == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        execl(Referee.c_str(), Referee.c_str(), "--games", "1", "--tc", "30+0", "--engine",
+              hanging.c_str(), "--engine", sound.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::vector<pid_t> started;
+    for (int tries = 0; tries < 500 && started.size() < 2; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        started.clear();
+        std::ifstream in(pids);
+        for (pid_t pid; in >> pid;) started.push_back(pid);
+    }
+    kill(referee, SIGINT);
+    int status = 0;
+    for (int tries = 0; tries < 500 && waitpid(referee, &status, WNOHANG) == 0; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (kill(referee, 0) == 0 && !isDead(referee)) {
+        kill(referee, SIGKILL);
+        waitpid(referee, &status, 0);
+        FAIL() << "the referee did not end on SIGINT";
+    }
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << status;
+    for (pid_t pid : started) {
+        bool dead = false;
+        for (int tries = 0; tries < 200 && !dead; ++tries) {
+            dead = isDead(pid);
+            if (!dead) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(dead) << "process " << pid << " outlived the referee";
     }
 }
 

@@ -69,6 +69,8 @@ inline void forgetGroup(pid_t pid) {
 inline void killGroupsAndExit(int signo) {
     for (auto& slot : RunningGroups)
         if (slot > 0) kill(-pid_t(slot), SIGKILL);
+    for (auto& slot : RunningGroups)
+        if (slot > 0) waitpid(pid_t(slot), nullptr, 0);
     _exit(128 + signo);
 }
 
