@@ -174,8 +174,12 @@ inline void forfeit(Match& m, GameRecord& g, int player, Fault fault, const std:
                     : fault == Fault::Illegal ? "rules infraction"
                                               : "abandoned";
     addFault(g, player, fault, g.reason);
-    // A player that crashed, hung or still thinks past its time is started afresh.
-    if (fault != Fault::Illegal) m.players[player].needsRestart = true;
+    // A player that crashed, hung or still thinks past its time is ended now, so that it
+    // does not run on beside the next game, and started afresh for that game.
+    if (fault != Fault::Illegal) {
+        stopProcess(m.players[player].proc, 0);
+        m.players[player].needsRestart = true;
+    }
 }
 
 // Starts the engine again if it has to be, then "ucinewgame" and "isready".
@@ -469,6 +473,7 @@ inline GameRecord playGame(Match& m, int number, const std::string& fen, int whi
                                    ? "crashed after \"stop\" (" + stopProcess(pl.proc, 200) + ")"
                                    : "did not answer \"stop\" within " + seconds(s.timeoutMs);
             addFault(g, i, Fault::Crash, "engine " + std::to_string(i + 1) + " " + what);
+            stopProcess(pl.proc, 0);
             pl.needsRestart = true;
         }
     }
