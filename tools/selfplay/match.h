@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -67,7 +68,7 @@ struct GameRecord {
     std::string termination = "normal";
     GameBoard board;
     std::vector<std::string> comments;  // one per ply
-    std::vector<FaultNote> faults;      // every fault seen, the deciding one first
+    std::vector<FaultNote> faults;      // every fault seen, in order
 };
 
 struct Match {
@@ -115,7 +116,8 @@ inline void noteReport(Player& pl, const std::string& line) {
 }
 
 inline void resetReports(Player& pl) {
-    pl.lastScore.clear(), pl.lastDepth.clear();
+    pl.lastScore.clear();
+    pl.lastDepth.clear();
 }
 
 inline std::string seconds(int64_t ms) {
