@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -277,6 +278,8 @@ int main(int argc, char** argv) {
 
     const std::string date = today();
     int wins = 0, draws = 0, losses = 0, illegal = 0, crashes = 0, timeLosses = 0;
+    int64_t smallestMarginUs = INT64_MAX;
+    std::string smallestMarginWhere;
     for (int n = 0; n < s.games; ++n) {
         const std::string fen = s.openings.empty() ? std::string(StartFen)
                                                    : s.openings[size_t(n / 2) % s.openings.size()];
@@ -301,7 +304,16 @@ int main(int argc, char** argv) {
             if (f.text != g.reason) std::printf("  also: %s\n", f.text.c_str());
         std::fflush(stdout);
         if (pgn) writePgn(pgn, match, g, date);
+        if (g.smallestMarginUs < smallestMarginUs) {
+            smallestMarginUs = g.smallestMarginUs;
+            smallestMarginWhere =
+                "game " + std::to_string(g.number) + ", ply " + std::to_string(g.smallestMarginPly);
+        }
     }
+    // How close the engines came to losing on time, so that a near miss shows before a loss.
+    if (smallestMarginUs != INT64_MAX)
+        std::printf("Smallest margin: %.0f ms left of the %s (%s)\n", smallestMarginUs / 1000.0,
+                    s.mode == TimeMode::Clock ? "clock" : "move time", smallestMarginWhere.c_str());
     std::printf("%d games: %d-%d-%d, illegal %d, crashes %d, time losses %d\n", s.games, wins,
                 draws, losses, illegal, crashes, timeLosses);
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 // Plays games between two engine processes under a time control and judges every move.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,10 @@ struct GameRecord {
     GameBoard board;
     std::vector<std::string> comments;  // one per ply
     std::vector<FaultNote> faults;      // every fault seen, in order
+    // The closest call of the game: the least time left of a clock or a fixed move time when a
+    // move arrived, and the ply of that move.
+    int64_t smallestMarginUs = INT64_MAX;
+    int smallestMarginPly = -1;
 };
 
 struct Match {
@@ -408,6 +413,13 @@ inline bool playOneMove(Match& m, GameRecord& g) {
     if (kind != WaitKind::BestMove) {
         forfeitForWait(m, g, mover, kind, line, start);
         return false;
+    }
+    int64_t marginUs = s.mode == TimeMode::Clock      ? pl.clockUs - usedUs
+                       : s.mode == TimeMode::MoveTime ? s.moveTimeMs * 1000 - usedUs
+                                                      : INT64_MAX;
+    if (marginUs < g.smallestMarginUs) {
+        g.smallestMarginUs = marginUs;
+        g.smallestMarginPly = int(g.board.moveTexts.size()) + 1;
     }
     if (s.mode == TimeMode::Clock) {
         pl.clockUs -= usedUs;
