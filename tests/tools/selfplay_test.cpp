@@ -224,6 +224,30 @@ TEST_F(SelfPlayReferee, EngineThatNeverAnswersLosesOnTimeAndIsRestarted) {
     EXPECT_LT(seconds, 5.0);
 }
 
+TEST_F(SelfPlayReferee, FixedMoveTimeAndDepthAreSentAndEnforced) {
+    const std::string sound = fake("sound", SoundOpening);
+    const std::string slow =
+        fake("slow", FakeEngine{SoundOpening.moves, "", "    go*) sleep 0.6; answer ;;\n"});
+    RefereeRun run =
+        runReferee("--games 1 --movetime 100 --verbose --engine " + sound + " --engine " + slow);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("[1] < go movetime 100\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1-0, Black loses on time: no \"bestmove\" within 2"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Smallest margin: "), std::string::npos) << run.output;
+
+    // At a fixed depth only the time-out bounds a move: the slow engine plays on until the
+    // script runs out of moves.
+    run = runReferee("--games 1 --depth 3 --timeout 1 --verbose --engine " + sound + " --engine " +
+                     slow);
+    EXPECT_NE(run.output.find("[2] < go depth 3\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("0-1, White plays an illegal move: bestmove, 6 plies"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("Smallest margin: "), std::string::npos) << run.output;
+}
+
 TEST_F(SelfPlayReferee, EngineThatExitsIsACrashAndIsRestarted) {
     const std::string sound = fake("sound", SoundOpening);
     const std::string dying = fake("dying", FakeEngine{"", "", "    go*) exit 3 ;;\n"});
