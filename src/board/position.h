@@ -69,6 +69,4 @@ void unmakeMove(Position& p, const UndoInfo& u, Move m);
 void makeNullMove(Position& p, UndoInfo& u);
 void unmakeNullMove(Position& p, const UndoInfo& u);
 
-inline Bitboard occupancy(const Position& p) {
-    return p.bitboards[0] | p.bitboards[1];
-}
+inline Bitboard occupancy(const Position& p) { return p.bitboards[0] | p.bitboards[1]; }
