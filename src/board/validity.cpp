@@ -71,6 +71,11 @@ bool isValidMove(const Position& p, Move m) {
             const int promoted = m >> 12;
             if (promoted > BlackQueen || colorOf(promoted) != us || mover != WhitePawn + us)
                 return false;
+            // A bishop's code names its square colour; a mismatched one would corrupt the board.
+            const bool light = (LightSquares & SquareBit[to]) != 0;
+            if ((promoted == WhiteLightBishop + us && !light) ||
+                (promoted == WhiteDarkBishop + us && light))
+                return false;
             const bool onLast = us == White ? to >= 56 : to < 8;
             return onLast && pawnStep(from, to, forward, target != Empty);
         }
