@@ -367,6 +367,15 @@ TEST_F(SelfPlayReferee, ThirdOccurrenceNotSecondDrawsByRepetition) {
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("1/2-1/2, threefold repetition, 8 plies"), std::string::npos)
         << run.output;
+
+    // After e2e4 no black pawn can take en passant, so the position after it is the same as
+    // the one after the knights' first and second round trips.
+    const std::string afterPush = fake(
+        "push", FakeEngine{"e2e4 g8f6 g1f3 f6g8 f3g1 g8f6 g1f3 f6g8 f3g1 a7a6 a2a3 a6a5", "", ""});
+    run = runReferee("--games 1 --engine " + afterPush + " --engine " + afterPush);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("1/2-1/2, threefold repetition, 9 plies"), std::string::npos)
+        << run.output;
 }
 
 TEST_F(SelfPlayReferee, StalemateEndsTheGame) {

@@ -18,8 +18,8 @@ enum class Ending { None, Checkmate, Stalemate, FiftyMoves, Repetition, Material
 struct GameBoard {
     std::string startFen;
     Position pos;
-    // Key of every position of the game, the start included. The position's own key history
-    // is bounded; a game is not.
+    // Repetition key of every position of the game, the start included. The position's own
+    // key history is bounded; a game is not.
     std::vector<uint64_t> keys;
     std::vector<std::string> moveTexts;  // coordinate text, as sent to the engines
     std::vector<std::string> sanTexts;   // standard algebraic text, for the record
@@ -48,13 +48,24 @@ inline bool inCheck(const Position& p) {
     return isSquareAttacked(p, p.kingSquare[p.sideToMove], p.sideToMove ^ 1);
 }
 
+// The key under which the repetition rule compares positions: the en-passant square, which
+// the position keeps after every double push, counts only when the capture is legal.
+inline uint64_t repetitionKey(Position& p) {
+    if (p.epSquare == NoSquare) return p.key;
+    MoveList legal;
+    legalMoves(p, legal);
+    for (int i = 0; i < legal.count; ++i)
+        if (moveKind(legal.moveWords[i]) == KindEnPassant) return p.key;
+    return p.key ^ EpKey[p.epSquare] ^ EpKey[NoSquare];
+}
+
 // Sets the board up from a FEN text; false when the position is not one a game can be played
 // from (a king missing, the side not to move in check, ...).
 inline bool resetBoard(GameBoard& g, const std::string& fen) {
     g.startFen = fen;
     loadFen(g.pos, fen.c_str());
     g.pos.stack = nullptr;
-    g.keys.assign(1, g.pos.key);
+    g.keys.assign(1, isSearchable(g.pos) ? repetitionKey(g.pos) : g.pos.key);
     g.moveTexts.clear();
     g.sanTexts.clear();
     return isSearchable(g.pos);
@@ -129,7 +140,7 @@ inline bool isThreefold(const GameBoard& g) {
     int last = int(g.keys.size()) - 1;
     int occurrences = 0;
     for (int i = last; i >= 0 && last - i <= g.pos.rule50; i -= 2)
-        if (g.keys[size_t(i)] == g.pos.key) ++occurrences;
+        if (g.keys[size_t(i)] == g.keys.back()) ++occurrences;
     return occurrences >= 3;
 }
 
@@ -168,7 +179,7 @@ inline void playMove(GameBoard& g, Move m) {
     // it far from its end however long the game runs.
     g.pos.keyHistory[0] = g.pos.key;
     g.pos.keyCount = 1;
-    g.keys.push_back(g.pos.key);
+    g.keys.push_back(repetitionKey(g.pos));
     if (inCheck(g.pos)) {
         MoveList legal;
         legalMoves(g.pos, legal);
