@@ -4,12 +4,10 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <iostream>
 #include <string>
 
 #include "board/fen.h"
@@ -183,6 +181,13 @@ std::string pgnEscaped(const std::string& text) {
     return out;
 }
 
+// A comment ends at the first closing brace, and the reason may quote an engine's text.
+std::string pgnComment(std::string text) {
+    for (char& c : text)
+        if (c == '}') c = ')';
+    return "{" + text + "}";
+}
+
 void writePgn(std::FILE* out, const Match& m, const GameRecord& g, const std::string& date) {
     const GameBoard& b = g.board;
     auto tag = [&](const char* name, const std::string& value) {
@@ -222,11 +227,11 @@ void writePgn(std::FILE* out, const Match& m, const GameRecord& g, const std::st
         else if (i == 0)
             word(std::to_string(number) + "...");
         word(b.sanTexts[i]);
-        if (i < g.comments.size()) word("{" + g.comments[i] + "}");
+        if (i < g.comments.size()) word(pgnComment(g.comments[i]));
         if (side == Black) ++number;
         side ^= 1;
     }
-    word("{" + g.reason + "}");
+    word(pgnComment(g.reason));
     word(g.result);
     text += line + "\n\n";
     std::fputs(text.c_str(), out);

@@ -97,6 +97,12 @@ inline std::string trimmed(const std::string& s) {
     return b == std::string::npos ? "" : s.substr(b, e - b + 1);
 }
 
+// An engine's line as quoted in a report: trimmed, and cut if an engine wrote a very long one.
+inline std::string quoted(const std::string& line) {
+    std::string text = trimmed(line);
+    return text.size() <= 100 ? text : text.substr(0, 100) + "...";
+}
+
 inline bool isBestMoveLine(const std::string& line) {
     std::vector<std::string> w = splitWords(line);
     return !w.empty() && w[0] == "bestmove";
@@ -328,7 +334,7 @@ inline void forfeitForWait(Match& m, GameRecord& g, int mover, WaitKind kind,
             break;
         case WaitKind::OtherEarly:
             forfeit(m, g, mover ^ 1, Fault::Illegal,
-                    "answered before \"ponderhit\" or \"stop\": " + trimmed(line));
+                    "answered before \"ponderhit\" or \"stop\": " + quoted(line));
             break;
         case WaitKind::BestMove:
             break;
@@ -385,7 +391,7 @@ inline bool playOneMove(Match& m, GameRecord& g) {
     const std::string lastMove = g.board.moveTexts.empty() ? "" : g.board.moveTexts.back();
     if (pl.pondering && answeredEarly(pl, line)) {
         forfeit(m, g, mover, Fault::Illegal,
-                "answered before \"ponderhit\" or \"stop\": " + trimmed(line));
+                "answered before \"ponderhit\" or \"stop\": " + quoted(line));
         return false;
     }
     if (pl.pondering && pl.ponderMove == lastMove) {
@@ -433,7 +439,7 @@ inline bool playOneMove(Match& m, GameRecord& g) {
     std::vector<std::string> words = splitWords(line);
     Move move = words.size() >= 2 ? parseLegalMove(g.board.pos, words[1]) : 0;
     if (move == 0) {
-        forfeit(m, g, mover, Fault::Illegal, "plays an illegal move: " + trimmed(line));
+        forfeit(m, g, mover, Fault::Illegal, "plays an illegal move: " + quoted(line));
         return false;
     }
     std::string comment = pl.lastScore.empty() ? "" : pl.lastScore + "/" + pl.lastDepth + " ";
@@ -448,7 +454,7 @@ inline bool playOneMove(Match& m, GameRecord& g) {
         if (!parseLegalMove(g.board.pos, words[3])) {
             addFault(
                 g, mover, Fault::Illegal,
-                std::string(colourName(side)) + " names an illegal ponder move: " + trimmed(line));
+                std::string(colourName(side)) + " names an illegal ponder move: " + quoted(line));
         } else if (s.ponder) {
             resetReports(pl);
             sendLine(pl.proc, positionCommand(g.board, words[3]), deadline);
