@@ -1,7 +1,5 @@
 // Placeholder until the evaluation lands.
 #include "eval/eval.h"
-PackedScore PieceSquareValue[16][64];
-void buildPieceSquareTables() {}
 void buildSquareRule() {}
 int evaluate(Position& p) {
     int s = unpackEg(p.psqScore);
