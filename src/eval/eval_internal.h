@@ -23,3 +23,7 @@ int evaluateTraced(Position& p, EvalTrace& trace);
 
 // Empties the evaluation, pawn and material caches, as at start-up.
 void clearEvaluationCaches();
+// Empties only the evaluation cache, leaving the pawn and material tables warm.
+void clearScoreCache();
+// Whether the evaluation cache holds a score for the position's key.
+bool scoreCacheHolds(const Position& p);

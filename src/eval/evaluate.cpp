@@ -70,8 +70,16 @@ int evaluateTraced(Position& p, EvalTrace& trace) {
     return forSideToMove(p, evaluateWhite<true>(p, &trace));
 }
 
-void clearEvaluationCaches() {
+void clearScoreCache() {
     std::memset(EvalCache, 0, sizeof EvalCache);
+}
+
+bool scoreCacheHolds(const Position& p) {
+    return EvalCache[p.key & (EvalCacheSize - 1)].check == uint32_t(p.key >> 32);
+}
+
+void clearEvaluationCaches() {
+    clearScoreCache();
     std::memset(PawnTable, 0, sizeof PawnTable);
     std::memset(MaterialTable, 0, sizeof MaterialTable);
 }
