@@ -2,10 +2,11 @@
 //
 //   tolvo-eval [--trace] [FEN]     one FEN argument, or FEN lines (EPD accepted) on stdin;
 //                                  prints "FEN ;eval N" per position, N for the side to move
-//   tolvo-eval --bench [FILE]      ns per evaluation over random-game positions from the
-//                                  positions of FILE (default: the start position)
+//   tolvo-eval --bench [FILE]      ns per evaluation over the positions of random games from
+//                                  the start position and the positions of FILE (EPD or FEN)
 #include "eval/eval.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
@@ -109,69 +110,84 @@ void load(Position& work, const Sample& s) {
     std::memcpy(static_cast<void*>(&work), s.bytes, EvaluatedBytes);
 }
 
-// ns per call for a loop over the samples that copies each into `work` and, when `evaluating`,
-// evaluates it; the loop without evaluation is the baseline to subtract.
-double batchNs(const std::vector<Sample>& samples, Position& work, bool evaluating,
-               long long& checksum) {
-    const auto start = Clock::now();
-    for (const Sample& s : samples) {
-        load(work, s);
-        checksum += evaluating ? evaluate(work) : int(work.key & 1);
+// Median ns per call over several runs of a loop that copies each sample into `work` and, when
+// `evaluating`, evaluates it; the loop without evaluation is the baseline to subtract. `before`
+// runs ahead of each timed loop.
+template <typename Before>
+double loopNs(const std::vector<Sample>& samples, Position& work, bool evaluating,
+              long long& checksum, Before before) {
+    std::vector<double> runs;
+    for (int run = 0; run < 15; ++run) {
+        before();
+        const auto start = Clock::now();
+        for (const Sample& s : samples) {
+            load(work, s);
+            checksum += evaluating ? evaluate(work) : int(work.key & 1);
+        }
+        runs.push_back(nanoseconds(Clock::now() - start) / double(samples.size()));
     }
-    return nanoseconds(Clock::now() - start) / double(samples.size());
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
 }
 
-int bench(const char* file) {
-    std::vector<std::string> fens;
-    if (file) fens = readFenLines(file);
-    if (fens.empty()) fens.push_back(StartFen);
-    // Distinct positions only, so that no call in a timed loop is a repeat.
-    std::vector<Sample> samples;
-    std::unordered_set<uint64_t> keys;
-    forEachSamplePosition(fens, 5000, 20240601, 80, [&](Position& p) {
-        if (!keys.insert(p.key).second) return;
-        Sample s;
-        std::memcpy(s.bytes, static_cast<const void*>(&p), EvaluatedBytes);
-        samples.push_back(s);
-    });
-    if (samples.empty()) {
-        std::printf("no positions to measure\n");
-        return 1;
-    }
-    auto work = std::make_unique<Position>();
-    long long checksum = 0;
-
-    // Cold: all three caches emptied before every call (which also flushes them from the CPU
-    // caches); each call is timed alone, less the cost of reading the clock.
+// Median ns of one evaluation with all three caches emptied (and so flushed from the CPU
+// caches too) before it; each call is timed alone, less the cost of reading the clock.
+double coldNs(const std::vector<Sample>& samples, Position& work, long long& checksum) {
     double timerNs = 0;
     for (int i = 0; i < 1000; ++i) {
         const auto start = Clock::now();
         timerNs += nanoseconds(Clock::now() - start);
     }
     timerNs /= 1000;
-    double coldNs = 0;
-    for (const Sample& s : samples) {
-        load(*work, s);
-        clearEvaluationCaches();
-        const auto start = Clock::now();
-        checksum += evaluate(*work);
-        coldNs += nanoseconds(Clock::now() - start) - timerNs;
+    std::vector<double> runs;
+    for (int run = 0; run < 3; ++run) {
+        double total = 0;
+        for (const Sample& s : samples) {
+            load(work, s);
+            clearEvaluationCaches();
+            const auto start = Clock::now();
+            checksum += evaluate(work);
+            total += nanoseconds(Clock::now() - start) - timerNs;
+        }
+        runs.push_back(total / double(samples.size()));
     }
-    coldNs /= double(samples.size());
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
 
-    // Warm: pawn and material tables filled by a first pass, evaluation cache emptied.
-    const double copyNs = batchNs(samples, *work, false, checksum);
-    batchNs(samples, *work, true, checksum);
-    clearScoreCache();
-    const double warmNs = batchNs(samples, *work, true, checksum) - copyNs;
-    // Every position again: answered by the evaluation cache.
-    const double hitNs = batchNs(samples, *work, true, checksum) - copyNs;
+int bench(const char* file) {
+    // The positions of the colour-symmetry test: random games from the file's positions and
+    // the start position.
+    std::vector<std::string> fens;
+    if (file) fens = readFenLines(file);
+    fens.push_back(StartFen);
+    // Distinct positions only, so that no call in a timed loop is a repeat.
+    std::vector<Sample> samples;
+    std::unordered_set<uint64_t> keys;
+    forEachSamplePosition(fens, StandardSampleCount, StandardSampleSeed, StandardSampleMaxPlies,
+                          [&](Position& p) {
+                              if (!keys.insert(p.key).second) return;
+                              Sample s;
+                              std::memcpy(s.bytes, static_cast<const void*>(&p), EvaluatedBytes);
+                              samples.push_back(s);
+                          });
+    if (samples.empty()) {
+        std::printf("no positions to measure\n");
+        return 1;
+    }
+    auto work = std::make_unique<Position>();
+    long long checksum = 0;
+    const double cold = coldNs(samples, *work, checksum);
+    const double copy = loopNs(samples, *work, false, checksum, [] {});
+    // Pawn and material tables warm from the loops before, evaluation cache emptied.
+    const double warm = loopNs(samples, *work, true, checksum, clearScoreCache) - copy;
+    const double hit = loopNs(samples, *work, true, checksum, [] {}) - copy;
 
     std::printf("%zu distinct positions from %zu start positions (checksum %lld)\n", samples.size(),
                 fens.size(), checksum);
-    std::printf("cold caches:                  %8.1f ns per evaluation\n", coldNs);
-    std::printf("warm pawn and material cache: %8.1f ns per evaluation\n", warmNs);
-    std::printf("evaluation cache hit:         %8.1f ns per evaluation\n", hitNs);
+    std::printf("cold caches:                    %7.1f ns per evaluation\n", cold);
+    std::printf("warm pawn and material tables:  %7.1f ns per evaluation\n", warm);
+    std::printf("evaluation cache hit:           %7.1f ns per evaluation\n", hit);
     return 0;
 }
 

@@ -17,5 +17,10 @@ std::vector<std::string> readFenLines(const char* path);
 // half-moves, ended early by mate, stalemate or a position the search would refuse) and
 // hands every position reached after a move to `visit`, `count` positions in all. The
 // visitor may evaluate the position but must leave it as it found it.
+// The sample set of the colour-symmetry test and the benchmark: the same positions in both.
+constexpr int StandardSampleCount = 8000;
+constexpr uint64_t StandardSampleSeed = 0x5EED;
+constexpr int StandardSampleMaxPlies = 60;
+
 void forEachSamplePosition(const std::vector<std::string>& startFens, int count, uint64_t seed,
                            int maxPlies, const std::function<void(Position&)>& visit);

@@ -4,16 +4,25 @@
 
 namespace {
 
+// The piece terms alone: the full evaluation skips them when the material is a dead draw.
+PieceTermTrace piecesOf(const char* fen) {
+    auto p = positionFrom(fen);
+    PieceTermTrace t{};
+    evaluatePieces(*p, probeMaterial(*p), probePawns(*p), &t);
+    return t;
+}
+
 PackedScore group(const char* fen, PieceTermGroup g, Color side) {
-    return traceOf(fen).pieces.group[g][side];
+    return piecesOf(fen).group[g][side];
 }
 
 TEST(RookTerms, OpenAndHalfOpenFiles) {
     // Rook e1 beside its king f1. With a black pawn on e7: ten mobility squares (20, 20),
     // touching a pawn (1, 1), no own pawn on the file (16, 12).
     EXPECT_EQ(group("4k3/4p3/8/8/8/8/8/4RK2 w - - 0 1", GroupRooks, White), pack(37, 33));
-    // Without it: eleven squares (22, 22) and a file free of pawns (36, 20).
-    EXPECT_EQ(group("4k3/8/8/8/8/8/8/4RK2 w - - 0 1", GroupRooks, White), pack(58, 42));
+    // Without it (and the king out of check on d8): eleven squares (22, 22) and a file free
+    // of pawns (36, 20).
+    EXPECT_EQ(group("3k4/8/8/8/8/8/8/4RK2 w - - 0 1", GroupRooks, White), pack(58, 42));
     // An own pawn on the file takes the file bonus away; only d1..a1 remain to move to.
     EXPECT_EQ(group("4k3/8/8/8/8/8/4P3/4RK2 w - - 0 1", GroupRooks, White), pack(8, 8));
 }
@@ -56,14 +65,12 @@ TEST(KnightTerms, ForkOfKingAndRook) {
 TEST(KingAttack, OnePieceInTheZoneScoresOnlyTheShelter) {
     // Black king h8 without pawns: shelter 30 + 55 and a storm of 10 + 10 = 105.
     // Queen c1 stays out of the zone; knight f5 (weight 10) and rook a7 (20) reach it.
-    const EvalTrace two = traceOf("7k/R7/8/5N2/8/8/8/K1Q5 w - - 0 1");
-    EXPECT_EQ(two.pawns.shelter[Black], 105);
-    EXPECT_EQ(two.pieces.group[GroupKingAttack][White], pack(128 * 30 / 256 + 105, 0));
-    const EvalTrace one = traceOf("7k/R7/8/8/8/8/8/K1Q5 w - - 0 1");
-    EXPECT_EQ(one.pieces.group[GroupKingAttack][White], pack(105, 0));
+    const char* twoAttackers = "7k/R7/8/5N2/8/8/8/K1Q5 w - - 0 1";
+    EXPECT_EQ(probePawns(*positionFrom(twoAttackers)).shelter[Black], 105);
+    EXPECT_EQ(group(twoAttackers, GroupKingAttack, White), pack(128 * 30 / 256 + 105, 0));
+    EXPECT_EQ(group("7k/R7/8/8/8/8/8/K1Q5 w - - 0 1", GroupKingAttack, White), pack(105, 0));
     // Without a queen there is no king attack, and the shelter is not added either.
-    const EvalTrace noQueen = traceOf("7k/R7/8/5N2/8/8/8/K7 w - - 0 1");
-    EXPECT_EQ(noQueen.pieces.group[GroupKingAttack][White], 0);
+    EXPECT_EQ(group("7k/R7/8/5N2/8/8/8/K7 w - - 0 1", GroupKingAttack, White), 0);
 }
 
 TEST(PassedPawnTerms, LonePasserOutsideTheKingsSquareIsUnstoppable) {
