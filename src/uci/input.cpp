@@ -19,12 +19,13 @@ void endOfInput() {
     Limits.stopRequested = 1;
 }
 
-// An analysis holds its result until "stop"; a ponder search until "ponderhit" or "stop",
-// also when it found its move early or never searched.
+// An analysis holds its result until "stop", a ponder search until "ponderhit" or "stop",
+// also when it found its move early or never searched: the GUI waits for exactly one
+// "bestmove" after its own command. An "infinite" that another limit overrode does not hold.
 bool held() {
     if (Limits.stopRequested) return false;
-    if (Limits.infinite) return true;
-    return Limits.ponder && !Limits.ponderhitReceived;
+    if (controlMode == ModeInfinite) return true;
+    return Limits.ponder && !Limits.infinite && !Limits.ponderhitReceived;
 }
 
 }  // namespace
