@@ -120,7 +120,9 @@ TEST_F(Driver, NormalReportsNewBestMovesButNeverTheMoveAboutToBeSearched) {
     // A new best at depth 3 prints its current-move line only through the time gate, and
     // every such line comes right before a node report.
     for (size_t i = 0; i + 1 < calls.size(); ++i) {
-        if (calls[i].rfind("currmove", 0) == 0) EXPECT_EQ(calls[i + 1], "nodes");
+        if (calls[i].rfind("currmove", 0) == 0) {
+            EXPECT_EQ(calls[i + 1], "nodes");
+        }
     }
 }
 
