@@ -1,0 +1,224 @@
+#include "board/fen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "board/squares.h"
+
+namespace {
+
+// Invariants that every table read relies on, whatever text the position came from.
+void expectSafeToIndex(const Position& p, const std::string& text) {
+    EXPECT_GE(p.kingSquare[White], 0) << text;
+    EXPECT_LT(p.kingSquare[White], 64) << text;
+    EXPECT_GE(p.kingSquare[Black], 0) << text;
+    EXPECT_LT(p.kingSquare[Black], 64) << text;
+    EXPECT_TRUE(p.epSquare == NoSquare || (p.epSquare >= 16 && p.epSquare < 24) ||
+                (p.epSquare >= 40 && p.epSquare < 48))
+        << text;
+    EXPECT_LE(p.sideToMove, 1u) << text;
+    EXPECT_LE(p.castleRights, 15) << text;
+    EXPECT_EQ(p.keyCount, 1) << text;
+    for (int s = 0; s < 64; ++s) {
+        EXPECT_GE(p.board[s], 0) << text;
+        EXPECT_LE(p.board[s], BlackKing) << text;
+        EXPECT_NE(p.board[s], 1) << text;
+    }
+}
+
+TEST(Fen, StartPositionFillsEveryField) {
+    static Position p;
+    loadFen(p, StartFen);
+    EXPECT_EQ(p.board[sq("e1")], WhiteKing);
+    EXPECT_EQ(p.board[sq("e8")], BlackKing);
+    EXPECT_EQ(p.board[sq("c1")], WhiteDarkBishop);
+    EXPECT_EQ(p.board[sq("f1")], WhiteLightBishop);
+    EXPECT_EQ(p.board[sq("c8")], BlackLightBishop);
+    EXPECT_EQ(p.board[sq("f8")], BlackDarkBishop);
+    EXPECT_EQ(p.castleRights, 15);
+    EXPECT_EQ(p.epSquare, uint32_t(NoSquare));
+    EXPECT_EQ(p.rule50, 0);
+    EXPECT_EQ(p.sideToMove, uint32_t(White));
+    EXPECT_EQ(p.kingSquare[White], sq("e1"));
+    EXPECT_EQ(p.kingSquare[Black], sq("e8"));
+    EXPECT_EQ(p.keyCount, 1);
+    EXPECT_EQ(p.keyHistory[0], p.key);
+    EXPECT_EQ(p.bitboards[White], 0xFFFFull);
+    EXPECT_TRUE(isSearchable(p));
+}
+
+TEST(Fen, EachCastlingPatternGivesItsRightsAndTheEnPassantFieldFollows) {
+    const struct {
+        const char* field;
+        int rights;
+    } cases[] = {{"KQkq", 15}, {"K", 1},    {"Q", 2},    {"k", 4},   {"q", 8},   {"KQ", 3},
+                 {"Kk", 5},    {"Kq", 9},   {"Qk", 6},   {"Qq", 10}, {"kq", 12}, {"KQk", 7},
+                 {"KQq", 11},  {"Kkq", 13}, {"Qkq", 14}, {"-", 0}};
+    for (const auto& c : cases) {
+        const std::string fen = std::string("r3k2r/8/8/8/4P3/8/8/R3K2R b ") + c.field + " e3 17 40";
+        static Position p;
+        std::memset(&p, 0, sizeof p);
+        parseFen(p, fen.c_str());
+        EXPECT_EQ(p.castleRights, c.rights) << fen;
+        EXPECT_EQ(p.epSquare, uint32_t(sq("e3"))) << fen;
+        EXPECT_EQ(p.rule50, 17) << fen;
+    }
+}
+
+TEST(Fen, UnknownCastlingOrderGivesNoRightsAndShiftsTheFields) {
+    static Position p;
+    std::memset(&p, 0, sizeof p);
+    // The en-passant field is read from "kK" (no square), the half-move counter from "37".
+    parseFen(p, "r3k2r/8/8/8/8/8/8/R3K2R w kK 37 5");
+    EXPECT_EQ(p.castleRights, 0);
+    EXPECT_EQ(p.epSquare, uint32_t(NoSquare));
+    EXPECT_EQ(p.rule50, 37);
+}
+
+TEST(Fen, EnPassantSquareIsKeptOnlyWhenADoublePushExplainsIt) {
+    static Position p;
+    loadFen(p, "4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1");
+    EXPECT_EQ(p.epSquare, uint32_t(sq("e3")));
+    loadFen(p, "4k3/8/8/8/4P3/8/8/4K3 w - e3 0 1");
+    EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << "wrong side to move";
+    loadFen(p, "4k3/8/8/8/8/8/8/4K3 b - e3 0 1");
+    EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << "no pawn in front";
+    loadFen(p, "4k3/8/8/8/4P3/4n3/8/4K3 b - e3 0 1");
+    EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << "square occupied";
+    loadFen(p, "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
+    EXPECT_EQ(p.epSquare, uint32_t(sq("d6")));
+    for (const char* field : {"e4", "z9", "a0", "h9", "~~", "e", "-x"}) {
+        const std::string fen = std::string("4k3/8/8/3pP3/8/8/8/4K3 w - ") + field + " 0 1";
+        loadFen(p, fen.c_str());
+        EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << fen;
+        expectSafeToIndex(p, fen);
+    }
+}
+
+TEST(Fen, HalfMoveCounterIsReadLikeANumberAndKeptInEightBits) {
+    static Position p;
+    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - - 120 1");
+    EXPECT_EQ(p.rule50, 120);
+    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - -");
+    EXPECT_EQ(p.rule50, 0);
+    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - - 300 1");
+    EXPECT_EQ(p.rule50, 300 % 256);
+    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999999 1");
+    expectSafeToIndex(p, "long counter");
+}
+
+TEST(Fen, CharactersThatAreNoPieceTakeNoSquare) {
+    static Position a, b;
+    loadFen(a, "4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+    loadFen(b, "4k3/8/8x/8/98/8/80/4K2R w K - 0 1");
+    EXPECT_EQ(0, std::memcmp(a.board, b.board, sizeof a.board));
+    EXPECT_EQ(a.key, b.key);
+}
+
+TEST(Fen, EmptyTextOrLeadingBlankGivesAnEmptyBoard) {
+    static Position p;
+    for (const char* text :
+         {"", " ", "  rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"}) {
+        loadFen(p, text);
+        EXPECT_EQ(occupancy(p), 0u) << text;
+        EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << text;
+        expectSafeToIndex(p, text);
+        EXPECT_FALSE(isSearchable(p)) << text;
+    }
+}
+
+TEST(Fen, EveryTruncationOfAFenIsReadSafely) {
+    const std::string fens[] = {
+        StartFen,
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 2",
+        "8/8/8/8/8/8/8/8 b Qk - 12 7",
+    };
+    static Position p;
+    for (const std::string& fen : fens) {
+        for (size_t n = 0; n <= fen.size(); ++n) {
+            // A heap copy of exactly n characters lets a memory checker see any overread.
+            const std::string cut = fen.substr(0, n);
+            loadFen(p, cut.c_str());
+            expectSafeToIndex(p, cut);
+            isSearchable(p);
+        }
+    }
+}
+
+TEST(Fen, OverlongBoardFieldsAndHugeTextsStayInsideTheRecord) {
+    static Position p;
+    loadFen(p,
+            "KKKKKKKK/QQQQQQQQ/RRRRRRRR/BBBBBBBB/NNNNNNNN/PPPPPPPP/pppppppp/kkkkkkkk/"
+            "qqqqqqqq/8/8/8/rrrrrrrr w KQkq e6 7 1");
+    EXPECT_EQ(p.board[sq("a8")], WhiteKing);
+    EXPECT_EQ(p.board[sq("h1")], BlackKing);
+    expectSafeToIndex(p, "more than 64 squares");
+    EXPECT_FALSE(isSearchable(p));
+
+    std::string huge(70000, 'Q');
+    loadFen(p, huge.c_str());
+    expectSafeToIndex(p, "70,000 queens");
+    EXPECT_FALSE(isSearchable(p));
+    huge = std::string(StartFen) + std::string(70000, ' ') + "x";
+    loadFen(p, huge.c_str());
+    expectSafeToIndex(p, "start position and 70,000 blanks");
+    std::string digits(70000, '8');
+    loadFen(p, digits.c_str());
+    expectSafeToIndex(p, "70,000 digits");
+}
+
+TEST(Fen, MissingKingLeavesAnInRangeKingSquare) {
+    static Position p;
+    loadFen(p, "8/8/8/8/8/8/8/4K3 w - - 0 1");
+    EXPECT_EQ(p.kingSquare[White], sq("e1"));
+    EXPECT_EQ(p.kingSquare[Black], 0);
+    EXPECT_FALSE(isSearchable(p));
+}
+
+TEST(Fen, TooManyPiecesOfOneCodeStillIndexTheMaterialKeyInRange) {
+    static Position p;
+    loadFen(p, "NNNNNNNN/NNNN4/8/8/8/8/8/k6K w - - 0 1");
+    EXPECT_EQ(popcount(p.bitboards[WhiteKnight]), 12);
+    uint64_t expected = 0;
+    for (int code = WhitePawn; code <= BlackKing; ++code) {
+        const int n = popcount(p.bitboards[code]);
+        expected ^= MaterialKey[code][n > 10 ? 10 : n];
+    }
+    EXPECT_EQ(p.materialKey, expected);
+    EXPECT_FALSE(isSearchable(p));
+}
+
+TEST(SearchGate, RefusesEachUnsoundPositionAndAcceptsLegalOnes) {
+    const struct {
+        const char* fen;
+        bool searchable;
+    } cases[] = {
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", true},
+        {"4k3/8/8/8/8/8/8/8 w - - 0 1", false},            // no white king
+        {"4k3/8/8/8/8/8/8/3KK3 w - - 0 1", false},         // two white kings
+        {"4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1", false},  // nine pawns
+        {"4k3/8/8/8/8/8/8/P3K3 w - - 0 1", false},         // pawn on the first rank
+        {"P3k3/8/8/8/8/8/8/4K3 w - - 0 1", false},         // pawn on the last rank
+        {"3pk3/8/8/8/8/8/8/4K3 b - - 0 1", false},         // black pawn on rank 8
+        {"4k3/8/8/8/8/8/8/4K2r w - - 0 1", true},          // side to move in check
+        {"4k2R/8/8/8/8/8/8/4K3 w - - 0 1", false},         // side not to move in check
+        {"4k3/8/8/8/8/8/8/3Kk3 w - - 0 1", false},         // kings touch (and two kings)
+        {"3k4/8/8/8/8/8/8/3K4 w - - 0 1", true},
+        {"3k4/3K4/8/8/8/8/8/8 w - - 0 1", false},           // kings adjacent
+        {"NNNk4/8/8/8/8/8/PPPPPPPP/4K3 w - - 0 1", false},  // 3 knights + 8 pawns
+        {"NNk5/8/8/8/8/8/PPPPPPPP/4K3 w - - 0 1", true},    // 2 knights + 8 pawns
+        {"QQQ5/8/8/7k/8/8/PPPPPPP1/4K3 w - - 0 1", true},   // 3 queens + 7 pawns
+        {"BBBBk3/8/8/8/8/8/PPPPPPPP/4K3 w - - 0 1", true},  // 2 of each bishop code
+        {"rnbqkbnr/pppppppp/8/8/8/Q7/PPPPPPPP/RNBQKBNR w KQkq - 0 1", false},  // 17 pieces
+    };
+    static Position p;
+    for (const auto& c : cases) {
+        loadFen(p, c.fen);
+        EXPECT_EQ(isSearchable(p), c.searchable) << c.fen;
+    }
+}
+
+}  // namespace
