@@ -289,12 +289,11 @@ void buildPawnMasks() {
         Bitboard k = 0;
         if (r >= 1 && r <= 6) {
             if (f >= 1 && f <= 6) {
-                Bitboard twoAhead = Bitboard(7) << (s + 15);
-                Bitboard oneAhead = Bitboard(7) << (s + 7);
+                const Bitboard oneAhead = Bitboard(7) << (s + 7);
                 if (r <= 4)
-                    k = twoAhead;
+                    k = Bitboard(7) << (s + 15);
                 else if (r == 5)
-                    k = oneAhead | twoAhead;
+                    k = oneAhead | (Bitboard(7) << (s + 15));
                 else
                     k = SquareBit[s - 1] | SquareBit[s + 1] | oneAhead;
             } else {

@@ -233,14 +233,4 @@ TEST(MoveLists, GeneratorsStopAtTheListsCapacity) {
     EXPECT_EQ(g.canary, 0x5A5A5A5A5A5A5A5Aull);
 }
 
-TEST(MoveLists, SortIsStableAndHighestFirst) {
-    MoveList l;
-    clearList(l);
-    const int scores[] = {3, 7, 3, -1, 7, 0, 3};
-    for (int i = 0; i < 7; ++i) pushMove(l, Move(i + 1), scores[i]);
-    sortMoves(l);
-    const std::vector<Move> order(l.moveWords, l.moveWords + l.count);
-    EXPECT_EQ(order, (std::vector<Move>{2, 5, 1, 3, 7, 6, 4}));
-}
-
 }  // namespace

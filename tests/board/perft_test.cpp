@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "board/fen.h"
 #include "board/perft_suite.h"
 
@@ -32,17 +30,6 @@ TEST(Perft, StartPositionAndSecondSuiteLineMatchAtDepthFive) {
     EXPECT_EQ(perft(p, 5), 4865609u);
     loadFen(p, suite[1].fen.c_str());
     EXPECT_EQ(perft(p, 5), 193690690u);
-}
-
-TEST(Perft, LeavesThePositionAsItWas) {
-    static Position p, before;
-    loadFen(p, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
-    before = p;
-    EXPECT_EQ(perft(p, 3), 97862u);
-    EXPECT_EQ(0, std::memcmp(p.board, before.board, sizeof p.board));
-    EXPECT_EQ(p.key, before.key);
-    EXPECT_EQ(p.keyCount, before.keyCount);
-    EXPECT_EQ(p.stack, nullptr);
 }
 
 }  // namespace
