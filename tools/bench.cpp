@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int DefaultDepth = 9;
+constexpr int DefaultDepth = 11;
 
 const char* const Positions[] = {
     // Openings.
@@ -63,26 +63,20 @@ const char* const Positions[] = {
     // Mates to find, and positions without a move.
     "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
     "r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4",
-    "2r3k1/5ppp/8/8/8/8/1Q3PPP/6K1 b - - 0 1",
+    "6k1/8/1q6/8/8/7n/6PP/R6K b - - 0 1",
     "rnb1kbnr/pppp1ppp/8/4p3/5PPq/8/PPPPP2P/RNBQKBNR w KQkq - 1 3",
     "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1",
 };
 
 // A fixed-depth search from a cleared table and cleared search state.
 void prepareBenchSearch(int depth) {
-    clearTable();
-    tableGeneration = 1;
+    clearSearchState();
     Limits = SearchLimits{};
     Limits.depth = uint16_t(depth);
     controlMode = ModeDepth;
     timeBudget = timeBudgetMax = 0;
     timeHardLimit = 0;
-    TimeFactor = 1.0;
     TimeTrouble = 0;
-    NodeCount = 0;
-    IterationDepth = 0;
-    LastResult = SearchResult{};
-    LastResult.score = NoScore;
 }
 
 int readOption(int argc, char** argv, const char* name, int fallback) {

@@ -218,6 +218,19 @@ int RootSearch(Position& p, MoveList& rootMoves, int depth) {
     return best;
 }
 
+void clearSearchState() {
+    clearTable();
+    tableGeneration = 1;
+    for (auto& row : HistoryTable)
+        for (auto& h : row) h = 0;
+    for (auto& e : SearchStack) e = SearchStackEntry{};
+    NodeCount = 0;
+    IterationDepth = 0;
+    TimeFactor = 1.0;
+    LastResult = SearchResult{};
+    LastResult.score = NoScore;
+}
+
 void SearchDriver(const Position& position) {
     // A "go" read while a search runs must not start a second one inside it.
     if (SearchActive) return;

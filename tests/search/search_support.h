@@ -8,20 +8,14 @@
 #include "search/state.h"
 #include "search/tt.h"
 
-// Limits as a "go" would leave them, with a cleared table, no input poll and no reports.
+// Limits as a "go" would leave them, from a cleared search state, without input or reports.
 inline void prepareTestSearch(int32_t mode) {
-    clearTable();
-    tableGeneration = 1;
+    clearSearchState();
     Limits = SearchLimits{};
     controlMode = mode;
     timeBudget = timeBudgetMax = 0;
     timeHardLimit = 0;
-    TimeFactor = 1.0;
     TimeTrouble = 0;
-    NodeCount = 0;
-    IterationDepth = 0;
-    LastResult = SearchResult{};
-    LastResult.score = NoScore;
     InputPoll = nullptr;
     Reporter = SearchReporter{};
 }

@@ -129,4 +129,18 @@ TEST(SearchDraws, FiftyMoveRuleOnTheNextMoveScoresZero) {
     EXPECT_EQ(r.score, 0);
 }
 
+TEST(SearchDraws, LosingSideRepeatsAnEarlierPositionForADraw) {
+    // Black, a queen down, is back where the game started: Ke7 repeats the position after
+    // Black's first move, four half-moves back.
+    Position& p = positionFromFen("4k3/8/8/8/8/8/8/3QK3 b - - 0 1");
+    UndoInfo u[4];
+    const char* moves[4] = {"e8e7", "d1d2", "e7e8", "d2d1"};
+    for (int i = 0; i < 4; ++i) makeMove(p, u[i], textToMove(p, moves[i]));
+    prepareTestSearch(ModeDepth);
+    Limits.depth = 4;
+    SearchDriver(p);
+    EXPECT_EQ(LastResult.move, textToMove(p, "e8e7"));
+    EXPECT_EQ(LastResult.score, 0);
+}
+
 }  // namespace
