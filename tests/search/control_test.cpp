@@ -44,14 +44,6 @@ TEST_F(CheckTime, FirstIterationIsNeverInterruptedAndReadsNoInput) {
     EXPECT_EQ(polls, 0);
 }
 
-TEST_F(CheckTime, RefreshesTheClockEvenInTheFirstIteration) {
-    IterationDepth = 2;
-    elapsed(300);
-    checkTime();
-    EXPECT_GE(Clock.wallElapsed, 0.299);
-    EXPECT_LT(Clock.wallElapsed, 5.0);
-}
-
 TEST_F(CheckTime, DepthLimitEndsOnlyPastTheRequestedDepth) {
     controlMode = ModeDepth;
     Limits.depth = 3;

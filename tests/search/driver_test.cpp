@@ -126,13 +126,6 @@ TEST_F(Driver, NormalReportsNewBestMovesButNeverTheMoveAboutToBeSearched) {
     }
 }
 
-TEST_F(Driver, InfiniteSearchReportsEveryKindAtEveryDepth) {
-    Limits = SearchLimits{};
-    Limits.infinite = 1;
-    TrafficLimit = 0;
-    for (int kind = 0; kind < 3; ++kind) EXPECT_TRUE(ShouldReport(2, kind));
-}
-
 TEST(ShouldReportTable, TrafficLimitAndDepthGateEachKind) {
     const int32_t limit = TrafficLimit, depth = TrafficDepth;
     Limits = SearchLimits{};
@@ -149,6 +142,11 @@ TEST(ShouldReportTable, TrafficLimitAndDepthGateEachKind) {
             EXPECT_EQ(ShouldReport(18, kind), t == 4) << t << " " << kind;
         }
     }
+    // An infinite search reports every kind at every depth, whatever the options.
+    Limits.infinite = 1;
+    TrafficLimit = 0;
+    for (int kind = 0; kind < 3; ++kind) EXPECT_TRUE(ShouldReport(2, kind));
+    Limits = SearchLimits{};
     TrafficLimit = limit;
     TrafficDepth = depth;
 }
@@ -249,20 +247,6 @@ TEST(SearchLimitsInDriver, StopReadByThePollEndsTheSearchAfterTheFirstIteration)
     EXPECT_EQ(pollsSeen, 1);
     EXPECT_GE(LastResult.depth, 1);
     EXPECT_NE(LastResult.move, 0);
-}
-
-TEST(RootMoves, MoveToFrontKeepsTheOthersInOrder) {
-    MoveList l;
-    clearList(l);
-    for (Move m : {10, 20, 30, 40}) pushMove(l, m, 0);
-    l.cursor = 3;
-    MoveToFront(l, 30);
-    EXPECT_EQ(l.cursor, 0);
-    const Move expected[4] = {30, 10, 20, 40};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(l.moveWords[i], expected[i]);
-    MoveToFront(l, 99);
-    EXPECT_EQ(l.moveWords[0], 30);
-    EXPECT_EQ(l.count, 4);
 }
 
 TEST(RootMoves, EveryLegalMoveOnceWithTheTableMoveFirst) {
