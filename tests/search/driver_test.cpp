@@ -249,6 +249,18 @@ TEST(SearchLimitsInDriver, StopReadByThePollEndsTheSearchAfterTheFirstIteration)
     EXPECT_NE(LastResult.move, 0);
 }
 
+TEST(RootMoves, PrincipalVariationIsLeftInTheTableForTheNextIteration) {
+    const SearchResult r = searchToDepth(Middlegame, 5);
+    ASSERT_GE(r.pv.count, 3);
+    static Position p;
+    p = positionFromFen(Middlegame);
+    UndoInfo undo[127];
+    for (int i = 0; i < r.pv.count; ++i) {
+        EXPECT_EQ(probeMove(p), r.pv.moves[i]) << i;
+        makeMove(p, undo[i], r.pv.moves[i]);
+    }
+}
+
 TEST(RootMoves, EveryLegalMoveOnceWithTheTableMoveFirst) {
     prepareTestSearch(ModeDepth);
     Position& p = positionFromFen(Middlegame);
