@@ -18,5 +18,8 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+bench: build
+	@./$(BUILD_DIR)/tolvo-bench
+
 clean:
 	rm -rf $(BUILD_DIR)

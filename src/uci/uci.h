@@ -1,0 +1,7 @@
+// The command loop and the dispatcher of the protocol's commands.
+#pragma once
+
+// Runs one command line; also called for lines read while a search runs.
+void dispatchCommand(const char* line);
+// Reads and dispatches lines until the end of input; returns the exit code.
+int commandLoop();
