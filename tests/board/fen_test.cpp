@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "board/positions.h"
 
@@ -22,20 +23,13 @@ void expectSafeToIndex(const Position& p, const std::string& text) {
 
 TEST(Fen, StartPositionFillsEveryField) {
     const Position& p = setUp(StartFen);
-    EXPECT_EQ(p.board[sq("e1")], WhiteKing);
-    EXPECT_EQ(p.board[sq("e8")], BlackKing);
-    EXPECT_EQ(p.board[sq("c1")], WhiteDarkBishop);
-    EXPECT_EQ(p.board[sq("f1")], WhiteLightBishop);
-    EXPECT_EQ(p.board[sq("c8")], BlackLightBishop);
-    EXPECT_EQ(p.board[sq("f8")], BlackDarkBishop);
-    EXPECT_EQ(p.castleRights, 15);
-    EXPECT_EQ(p.epSquare, uint32_t(NoSquare));
-    EXPECT_EQ(p.rule50, 0);
-    EXPECT_EQ(p.sideToMove, uint32_t(White));
-    EXPECT_EQ(p.kingSquare[White], sq("e1"));
-    EXPECT_EQ(p.kingSquare[Black], sq("e8"));
-    EXPECT_EQ(p.keyCount, 1);
-    EXPECT_EQ(p.keyHistory[0], p.key);
+    EXPECT_EQ(std::make_tuple(p.board[sq("c1")], p.board[sq("f1")], p.board[sq("c8")],
+                              p.board[sq("f8")], p.board[sq("e1")], p.board[sq("e8")]),
+              std::make_tuple(WhiteDarkBishop, WhiteLightBishop, BlackLightBishop, BlackDarkBishop,
+                              WhiteKing, BlackKing));
+    EXPECT_EQ(std::make_tuple(p.castleRights, p.epSquare, p.rule50, p.sideToMove, p.kingSquare[0],
+                              p.kingSquare[1], p.keyCount, p.keyHistory[0]),
+              std::make_tuple(15, 64u, 0, 0u, sq("e1"), sq("e8"), 1, p.key));
     EXPECT_EQ(p.bitboards[White], 0xFFFFull);
     EXPECT_TRUE(isSearchable(p));
 }
@@ -75,18 +69,13 @@ TEST(Fen, EnPassantSquareIsKeptOnlyWhenADoublePushExplainsIt) {
         {"4k3/8/8/8/8/8/8/4K3 b - e3 0 1", NoSquare},      // no pawn in front
         {"4k3/8/8/8/4P3/4n3/8/4K3 b - e3 0 1", NoSquare},  // square occupied
         {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", sq("d6")},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - e4 0 1", NoSquare},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - z9 0 1", NoSquare},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - a0 0 1", NoSquare},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - h9 0 1", NoSquare},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - ~~ 0 1", NoSquare},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - e 0 1", NoSquare},
-        {"4k3/8/8/3pP3/8/8/8/4K3 w - -x 0 1", NoSquare},
     };
-    for (const auto& c : cases) {
-        const Position& p = setUp(c.fen);
-        EXPECT_EQ(p.epSquare, uint32_t(c.ep)) << c.fen;
-        expectSafeToIndex(p, c.fen);
+    for (const auto& c : cases) EXPECT_EQ(setUp(c.fen).epSquare, uint32_t(c.ep)) << c.fen;
+    for (const char* field : {"e4", "z9", "a0", "h9", "~~", "e", "-x"}) {
+        const std::string fen = std::string("4k3/8/8/3pP3/8/8/8/4K3 w - ") + field + " 0 1";
+        const Position& p = setUp(fen.c_str());
+        EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << fen;
+        expectSafeToIndex(p, fen);
     }
 }
 

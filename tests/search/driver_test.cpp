@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "search/root.h"
 #include "search_support.h"
 
@@ -134,36 +133,6 @@ TEST(SearchLimitsInDriver, RootWithoutMovesEndsUnderAnyLimitWithMoveZero) {
     SearchDriver(setUp("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"));
     EXPECT_EQ(LastResult.move, 0);
     EXPECT_EQ(IterationDepth, 512);
-}
-
-TEST(SearchLimitsInDriver, ClockSearchStaysInsideItsHardLimit) {
-    prepareTestSearch(ModeClock);
-    timeBudget = 50;
-    timeBudgetMax = 100000;
-    timeHardLimit = 150;
-    TimeTrouble = 1;  // the budget may stop it mid-iteration
-    const uint64_t start = tickCountMs();
-    SearchDriver(setUp(Middlegame));
-    EXPECT_LT(tickCountMs() - start, 1000u);
-    EXPECT_NE(LastResult.move, 0);
-}
-
-int pollsSeen;
-void stopOnFirstPoll() {
-    ++pollsSeen;
-    Limits.stopRequested = 1;
-}
-
-TEST(SearchLimitsInDriver, StopReadByThePollEndsTheSearchAfterTheFirstIteration) {
-    prepareTestSearch(ModeInfinite);
-    Limits.infinite = 1;
-    pollsSeen = 0;
-    InputPoll = stopOnFirstPoll;
-    SearchDriver(setUp(Middlegame));
-    InputPoll = nullptr;
-    EXPECT_EQ(pollsSeen, 1);
-    EXPECT_GE(LastResult.depth, 1);
-    EXPECT_NE(LastResult.move, 0);
 }
 
 TEST(RootMoves, PrincipalVariationIsLeftInTheTableForTheNextIteration) {

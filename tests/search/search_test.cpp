@@ -41,15 +41,6 @@ TEST(SearchMaterial, TakesAFreeQueenAndAvoidsALosingCapture) {
     EXPECT_GT(r.score, 500);
 }
 
-TEST(SearchRoot, CheckmatedOrStalematedRootHasNoMove) {
-    for (const char* fen : {FoolsMate, Stalemate}) {
-        const SearchResult r = searchToDepth(fen, 3);
-        EXPECT_EQ(r.move, 0) << fen;
-        EXPECT_EQ(r.score, NoScore) << fen;
-        EXPECT_EQ(r.pv.count, 0) << fen;
-    }
-}
-
 // Nodes searched directly, as they are met deep in the tree.
 class NodeScores : public ::testing::Test {
    protected:
