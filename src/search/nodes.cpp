@@ -113,6 +113,18 @@ inline void cutoff(Position& p, int ply, Move m, bool quiet, const MoveLoop& loo
     storeEntry(p, m, depth, ply, BoundLower, score);
 }
 
+// A null-window node's best score so far takes the move's score when higher; true when that
+// fails high, after the cutoff has been recorded.
+[[gnu::always_inline]] inline bool raisesBest(Position& p, int ply, Move m, const MoveFacts& f,
+                                              const MoveLoop& loop, int depth, int score, int& best,
+                                              int beta) {
+    if (score <= best) return false;
+    best = score;
+    if (best < beta) return false;
+    cutoff(p, ply, m, f.quiet, loop, depth, score);
+    return true;
+}
+
 // The late-move rules of the null-window kinds: whether a move is dropped unsearched, else
 // how much it is reduced. Returns -1 for a dropped move. Only quiet-stage moves of a node not
 // in check, after three moves and once a move has escaped being mated, come under them.
@@ -179,13 +191,7 @@ int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
         const int score =
             -SearchShallow[f.check](p, 1 - beta, depth - 2 + f.extension, ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (score > best) {
-            best = score;
-            if (best >= beta) {
-                cutoff(p, ply, m, f.quiet, loop, depth, score);
-                return score;
-            }
-        }
+        if (raisesBest(p, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
@@ -245,13 +251,7 @@ int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
         if (reduction > 0 && score >= beta)
             score = -child[f.check](p, 1 - beta, newDepth, ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (score > best) {
-            best = score;
-            if (best >= beta) {
-                cutoff(p, ply, m, f.quiet, loop, depth, score);
-                return score;
-            }
-        }
+        if (raisesBest(p, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
