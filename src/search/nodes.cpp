@@ -69,8 +69,9 @@ inline int noMoveScore(int ply) {
     return InCheck ? ply - MateScore : 0;
 }
 
-// What a node knows of a move before searching it. Counting it, recording it as quiet or as
-// the ply's last tactical move, and choosing its extension come in this order in every kind.
+// What a node knows of a move before searching it. One step for every kind, so that counting
+// the move, recording it as quiet or as the ply's last tactical move, and choosing its
+// extension happen alike everywhere.
 struct MoveFacts {
     bool check;
     bool quiet;

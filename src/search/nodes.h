@@ -46,10 +46,10 @@ inline void countNode() {
     if ((++NodeCount & 1023) == 0) checkTime();
 }
 
-// The checks every node makes on entry, quiescence included: it counts the node, narrows
-// the window to the mates still possible from this ply, and is decided at once (true, with
-// `score`) at the ply limit, where no mate distance fits the window, and in a drawn
-// position. Null-window nodes pass beta - 1 as alpha.
+// Every node's first steps, quiescence included: counts the node and narrows the window to
+// the mate scores still reachable from this ply. True, with `score`, when that decides the
+// node: at the ply limit, when the narrowed window is empty, or in a drawn position.
+// Null-window nodes pass beta - 1 as alpha.
 template <bool CountsSelDepth>
 [[gnu::always_inline]] inline bool decidedOnEntry(Position& p, int& alpha, int& beta, int ply,
                                                   int& score) {

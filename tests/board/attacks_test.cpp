@@ -69,8 +69,8 @@ TEST(Legality, PinsKingStepsEnPassantAndCheckEvasionsAreJudgedRight) {
     }
 }
 
-// Castling checks through the rook's new square; promotions check with the new piece;
-// moving off a line discovers the piece behind, en passant included.
+// Castling checks through the rook's new square, past the king's old one; promotions check
+// with the new piece; moving off a line discovers the piece behind, en passant included.
 TEST(Checks, DirectDiscoveredCastlingAndPromotionChecksAreFound) {
     const struct {
         const char* fen;
@@ -79,6 +79,7 @@ TEST(Checks, DirectDiscoveredCastlingAndPromotionChecksAreFound) {
     } cases[] = {
         {"5k2/8/8/8/8/8/8/4K2R w K - 0 1", word("e1g1", KindCastle), true},
         {"5k2/8/8/8/8/8/5P2/4K2R w K - 0 1", word("e1g1", KindCastle), false},
+        {"8/8/8/8/8/8/8/R3K2k w Q - 0 1", word("e1c1", KindCastle), true},
         {"8/4P3/3k4/8/8/8/8/4K3 w - - 0 1", word("e7e8", WhiteKnight << 12), true},
         {"8/4P3/3k4/8/8/8/8/4K3 w - - 0 1", word("e7e8", WhiteQueen << 12), false},
         {"8/4P3/3k4/8/8/8/8/4K3 w - - 0 1", word("e7e8", WhiteRook << 12), false},
