@@ -62,6 +62,35 @@ inline std::vector<std::string> goAndWait(ChildProcess& engine, const std::strin
     return lines;
 }
 
+// Lines that arrive within the time: a "bestmove" among them fails the test.
+inline void expectNoBestMoveWithin(ChildProcess& engine, int ms) {
+    for (const std::string& l : engine.linesWithin(ms))
+        EXPECT_FALSE(startsWith(l, "bestmove")) << l;
+}
+
+struct SessionEnd {
+    std::string output;
+    std::optional<int> exitCode;
+};
+
+// What the engine writes, and its exit code, after the input it was given ends or, when kept
+// open, once the engine leaves by itself.
+inline SessionEnd finish(ChildProcess& engine, bool closeInput = true) {
+    if (closeInput) engine.closeInput();
+    SessionEnd end;
+    EXPECT_TRUE(engine.readToEnd(end.output, ReplyMs)) << "output not closed";
+    end.exitCode = engine.waitExit(ReplyMs);
+    return end;
+}
+
+// A whole session in one write to a fresh engine.
+inline SessionEnd wholeSession(const std::string& input, bool closeInput = true) {
+    ChildProcess engine{TOLVO_ENGINE_PATH};
+    EXPECT_TRUE(engine.started());
+    EXPECT_TRUE(engine.write(input));
+    return finish(engine, closeInput);
+}
+
 // The engine started on pipes, with a check that it did start.
 class EngineTest : public ::testing::Test {
    protected:
