@@ -2,6 +2,7 @@
 // "bestmove"; and the exact texts of the reports a search prints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
 #include <string>
@@ -22,9 +23,25 @@ const std::regex CurrentMove("info currmove [a-h][1-8][a-h][1-8][nbrq]? currmove
 const std::regex BestMove(
     "bestmove [a-h][1-8][a-h][1-8][nbrq]?( ponder [a-h][1-8][a-h][1-8][nbrq]?)? ");
 
+int64_t msSince(std::chrono::steady_clock::time_point start) {
+    return duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
+}
+
 // The final report is the last "info depth" line before "bestmove".
 std::string finalReport(const std::vector<std::string>& lines) {
     return lastWithPrefix(lines, "info depth");
+}
+
+// Every line a search printed has the shape of its kind.
+void expectWellFormed(const std::vector<std::string>& lines) {
+    for (const std::string& l : lines) {
+        SCOPED_TRACE(l);
+        const std::regex& shape = startsWith(l, "info depth")      ? PvReport
+                                  : startsWith(l, "info nodes")    ? NodeReport
+                                  : startsWith(l, "info currmove") ? CurrentMove
+                                                                   : BestMove;
+        EXPECT_TRUE(l == "bestmove a1a1 " || std::regex_match(l, shape));
+    }
 }
 
 class SearchLimits : public EngineTest {
@@ -32,19 +49,7 @@ class SearchLimits : public EngineTest {
     // Runs a "go" and checks the shape of every line it printed.
     std::vector<std::string> search(const std::string& go, int timeoutMs = ReplyMs) {
         std::vector<std::string> lines = goAndWait(engine, go, timeoutMs);
-        for (const std::string& l : lines) {
-            SCOPED_TRACE(l);
-            if (startsWith(l, "info depth"))
-                EXPECT_TRUE(std::regex_match(l, PvReport));
-            else if (startsWith(l, "info nodes"))
-                EXPECT_TRUE(std::regex_match(l, NodeReport));
-            else if (startsWith(l, "info currmove"))
-                EXPECT_TRUE(std::regex_match(l, CurrentMove));
-            else if (startsWith(l, "bestmove") && l != "bestmove a1a1 ")
-                EXPECT_TRUE(std::regex_match(l, BestMove));
-            else if (!startsWith(l, "bestmove"))
-                ADD_FAILURE() << "unexpected line";
-        }
+        expectWellFormed(lines);
         EXPECT_EQ(countPrefix(lines, "bestmove"), 1);
         return lines;
     }
@@ -52,28 +57,28 @@ class SearchLimits : public EngineTest {
     void option(const std::string& line) { ASSERT_TRUE(engine.send("setoption name " + line)); }
 };
 
-TEST_F(SearchLimits, DepthOneEndsAfterTheFirstIteration) {
+TEST_F(SearchLimits, EachLimitEndsTheSearchAtItsDepth) {
+    struct Case {
+        const char* go;
+        const char* depth;  // of the final report; "" when any
+    };
     position("position startpos");
+    // One node still completes the first iteration; mate mode ends at the first check after
+    // it. No "stop" is sent: the depth and node limits alone beat infinite and a move time.
+    for (const Case& c :
+         {Case{"go depth 1", "1"}, Case{"go depth 4", "4"}, Case{"go nodes 1", "1"},
+          Case{"go mate 3", "1"}, Case{"go infinite depth 2", "2"},
+          Case{"go depth 2 movetime 60000", "2"}, Case{"go nodes 20000 movetime 60000", ""}}) {
+        SCOPED_TRACE(c.go);
+        auto start = std::chrono::steady_clock::now();
+        std::vector<std::string> lines = search(c.go);
+        EXPECT_LT(msSince(start), 5000);
+        EXPECT_TRUE(!*c.depth || fieldOf(finalReport(lines), "depth") == c.depth)
+            << finalReport(lines);
+    }
     std::vector<std::string> lines = search("go depth 1");
-    EXPECT_EQ(fieldOf(finalReport(lines), "depth"), "1");
     EXPECT_EQ(countPrefix(lines, "info depth"), 1) << "default options print the final report only";
-}
-
-TEST_F(SearchLimits, DepthLimitIsReachedExactly) {
-    position("position startpos");
-    EXPECT_EQ(fieldOf(finalReport(search("go depth 4")), "depth"), "4");
-}
-
-TEST_F(SearchLimits, OneNodeStillCompletesTheFirstIteration) {
-    position("position startpos");
-    std::string report = finalReport(search("go nodes 1"));
-    EXPECT_EQ(fieldOf(report, "depth"), "1");
-    EXPECT_GT(std::stoull(fieldOf(report, "nodes")), 1u);
-}
-
-TEST_F(SearchLimits, MateModeEndsAtTheFirstCheckAfterTheFirstIteration) {
-    position("position startpos");
-    EXPECT_EQ(fieldOf(finalReport(search("go mate 3")), "depth"), "1");
+    EXPECT_GT(std::stoull(fieldOf(finalReport(search("go nodes 1")), "nodes")), 1u);
 }
 
 TEST_F(SearchLimits, ClockAnswersWellInsideTheRemainingTime) {
@@ -83,7 +88,7 @@ TEST_F(SearchLimits, ClockAnswersWellInsideTheRemainingTime) {
         position("position startpos moves e2e4 e7e5");
         auto start = std::chrono::steady_clock::now();
         search(go);
-        auto spent = duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
+        auto spent = msSince(start);
         // The time factor may stretch the budget up to fourfold; the hard limit still leaves
         // a twentieth of the clock.
         int64_t clock = std::stoll(std::string(go).substr(9));
@@ -91,27 +96,11 @@ TEST_F(SearchLimits, ClockAnswersWellInsideTheRemainingTime) {
     }
 }
 
-TEST_F(SearchLimits, DepthBeatsInfiniteAndMoveTime) {
-    position("position startpos");
-    // No "stop" is sent: the depth limit alone ends these.
-    EXPECT_EQ(fieldOf(finalReport(search("go infinite depth 2")), "depth"), "2");
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(fieldOf(finalReport(search("go depth 2 movetime 60000")), "depth"), "2");
-    EXPECT_LT(duration_cast<Ms>(std::chrono::steady_clock::now() - start).count(), 5000);
-}
-
-TEST_F(SearchLimits, NodesBeatMoveTime) {
-    position("position startpos");
-    auto start = std::chrono::steady_clock::now();
-    search("go nodes 20000 movetime 60000");
-    EXPECT_LT(duration_cast<Ms>(std::chrono::steady_clock::now() - start).count(), 5000);
-}
-
 TEST_F(SearchLimits, MoveTimeEndsAtTheStretchedTimeButNeverPastIt) {
     position("position startpos");
     auto start = std::chrono::steady_clock::now();
     std::vector<std::string> lines = search("go movetime 300");
-    auto spent = duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
+    auto spent = msSince(start);
     // With no clock given the side counts as short of time, so the search ends at the first
     // check past 300 ms times the time factor. In the start position (twenty moves, scores
     // far below 1000) each iteration's factor is at least 0.125, the easy-move factor, so the
@@ -126,7 +115,7 @@ TEST_F(SearchLimits, OneLegalMoveIsPlayedAtOnceOnALongClock) {
     position("position fen k7/8/8/8/8/8/1q6/K7 w - - 0 1");
     auto start = std::chrono::steady_clock::now();
     std::vector<std::string> lines = search("go wtime 600000 btime 600000");
-    EXPECT_LT(duration_cast<Ms>(std::chrono::steady_clock::now() - start).count(), 3000);
+    EXPECT_LT(msSince(start), 3000);
     EXPECT_EQ(lastWithPrefix(lines, "bestmove").substr(0, 13), "bestmove a1b2");
 }
 
@@ -190,58 +179,45 @@ TEST_F(SearchLimits, InfiniteReportsEveryKind) {
     // first root move.
     EXPECT_GT(countPrefix(lines, "info depth 1 "), 0);
     EXPECT_GT(countPrefix(lines, "info nodes"), 0);
-    bool numberOne = false;
-    for (const std::string& l : lines) {
-        SCOPED_TRACE(l);
-        if (startsWith(l, "info depth")) {
-            EXPECT_TRUE(std::regex_match(l, PvReport));
-        } else if (startsWith(l, "info nodes")) {
-            EXPECT_TRUE(std::regex_match(l, NodeReport));
-        } else if (startsWith(l, "info currmove")) {
-            EXPECT_TRUE(std::regex_match(l, CurrentMove));
-            numberOne |= l.substr(l.size() - 17) == " currmovenumber 1";
-        }
+    expectWellFormed(lines);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return startsWith(l, "info currmove") && l.substr(l.size() - 17) == " currmovenumber 1";
+    }));
+}
+
+TEST_F(SearchLimits, ScoresOfBothSignsAndRootsWithoutMoves) {
+    struct Case {
+        const char* position;
+        const char* go;
+        const char* kind;   // "cp" or "mate"
+        int low, high;      // bounds of the score
+        const char* moves;  // the moves "bestmove" may name; "" for any
+    };
+    const int Big = 1000000;
+    // White mates in two (Ra7 or Rb7, then the other rook to the back rank), and a found mate
+    // ends the search; then Black to move is mated next move whatever it plays; then roots
+    // without moves, mated and stalemate.
+    for (const Case& c :
+         {Case{"position fen 4k3/8/8/8/8/8/8/3QK3 w - - 0 1", "go depth 3", "cp", 301, Big, ""},
+          Case{"position fen 4k3/8/8/8/8/8/8/3QK3 b - - 0 1", "go depth 3", "cp", -Big, -301, ""},
+          Case{"position fen 7k/8/8/8/8/8/R7/1R4K1 w - - 0 1", "go depth 40", "mate", 2, 2,
+               "a2a7 b1b7"},
+          Case{"position fen 7k/R7/8/8/8/8/8/1R4K1 b - - 0 1", "go depth 4", "mate", -1, -1,
+               "h8g8"},
+          Case{"position fen R6k/R7/8/8/8/8/8/6K1 b - - 0 1", "go depth 3", "mate", 0, 0, "a1a1"},
+          Case{"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go depth 3", "cp", 0, 0, "a1a1"}}) {
+        SCOPED_TRACE(c.position);
+        position(c.position);
+        auto start = std::chrono::steady_clock::now();
+        std::vector<std::string> lines = search(c.go);
+        EXPECT_LT(msSince(start), 5000);
+        std::string score = fieldOf(finalReport(lines), c.kind);
+        ASSERT_FALSE(score.empty()) << finalReport(lines);
+        EXPECT_GE(std::stoi(score), c.low);
+        EXPECT_LE(std::stoi(score), c.high);
+        std::string move = lastWithPrefix(lines, "bestmove").substr(9, 4);
+        EXPECT_TRUE(!*c.moves || std::string(c.moves).find(move) != std::string::npos) << move;
     }
-    EXPECT_TRUE(numberOne);
-}
-
-TEST_F(SearchLimits, ScoresInCentipawnsOfBothSigns) {
-    position("position fen 4k3/8/8/8/8/8/8/3QK3 w - - 0 1");
-    std::string ahead = fieldOf(finalReport(search("go depth 3")), "cp");
-    ASSERT_FALSE(ahead.empty());
-    EXPECT_GT(std::stoi(ahead), 300);
-    position("position fen 4k3/8/8/8/8/8/8/3QK3 b - - 0 1");
-    std::string behind = fieldOf(finalReport(search("go depth 3")), "cp");
-    ASSERT_FALSE(behind.empty());
-    EXPECT_LT(std::stoi(behind), -300);
-}
-
-TEST_F(SearchLimits, MateScoresOfBothSigns) {
-    // White mates in two (Ra7 or Rb7, then the other rook to the back rank).
-    position("position fen 7k/8/8/8/8/8/R7/1R4K1 w - - 0 1");
-    auto start = std::chrono::steady_clock::now();
-    std::vector<std::string> lines = search("go depth 40");
-    EXPECT_LT(duration_cast<Ms>(std::chrono::steady_clock::now() - start).count(), 5000)
-        << "a found mate ends the search";
-    EXPECT_EQ(fieldOf(finalReport(lines), "mate"), "2");
-    std::string best = lastWithPrefix(lines, "bestmove").substr(0, 13);
-    EXPECT_TRUE(best == "bestmove a2a7" || best == "bestmove b1b7") << best;
-    // Black to move is mated next move whatever it plays.
-    position("position fen 7k/R7/8/8/8/8/8/1R4K1 b - - 0 1");
-    lines = search("go depth 4");
-    EXPECT_EQ(fieldOf(finalReport(lines), "mate"), "-1");
-    EXPECT_EQ(lastWithPrefix(lines, "bestmove").substr(0, 13), "bestmove h8g8");
-}
-
-TEST_F(SearchLimits, ARootWithoutMovesReportsMateOrDrawAndNoMove) {
-    position("position fen R6k/R7/8/8/8/8/8/6K1 b - - 0 1");
-    std::vector<std::string> lines = search("go depth 3");
-    EXPECT_EQ(fieldOf(finalReport(lines), "mate"), "0");
-    EXPECT_EQ(lastWithPrefix(lines, "bestmove"), "bestmove a1a1 ");
-    position("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
-    lines = search("go depth 3");
-    EXPECT_EQ(fieldOf(finalReport(lines), "cp"), "0");
-    EXPECT_EQ(lastWithPrefix(lines, "bestmove"), "bestmove a1a1 ");
 }
 
 TEST_F(SearchLimits, PvReportEndsWithTwoBlanksAndBestMoveNamesThePonderMove) {
