@@ -1,6 +1,5 @@
 // The self-play referee, run as a child process: real games of the engine, and scripted fake
 // engines that misbehave in each way the referee must catch.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -16,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/child_process.h"
 
 namespace {
 
@@ -254,31 +255,17 @@ TEST_F(SelfPlayReferee, InterruptedRefereeEndsItsEnginesFirst) {
     const std::string sound = fake({Opening});
     const std::string hanging = fake(
         {"", "    go*) sleep 1000 & echo $! >> " + pids + "; echo $$ >> " + pids + "; wait ;;\n"});
-    pid_t referee = fork();
-    ASSERT_GE(referee, 0);
-    if (referee == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        execl(Referee.c_str(), Referee.c_str(), "--games", "1", "--tc", "30+0", "--engine",
-              hanging.c_str(), "--engine", sound.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    ChildProcess referee{Referee,
+                         {"--games", "1", "--tc", "30+0", "--engine", hanging, "--engine", sound}};
+    ASSERT_TRUE(referee.started());
     std::vector<pid_t> started;
     for (int tries = 0; tries < 500 && started.size() < 2; ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         started = readPids(pids);
     }
-    kill(referee, SIGINT);
-    int status = 0;
-    for (int tries = 0; tries < 500 && waitpid(referee, &status, WNOHANG) == 0; ++tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (kill(referee, 0) == 0 && !isDead(referee)) {
-        kill(referee, SIGKILL);
-        waitpid(referee, &status, 0);
-        FAIL() << "the referee did not end on SIGINT";
-    }
     ASSERT_EQ(started.size(), 2u);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << status;
+    kill(referee.pid(), SIGINT);
+    EXPECT_EQ(referee.waitExit(5000), 128 + SIGINT);
     expectAllDead(started);
 }
 

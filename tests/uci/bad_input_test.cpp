@@ -129,11 +129,9 @@ TEST_F(BadInput, PositionsTheGateRefusesAreAnsweredWithoutASearch) {
 }
 
 TEST_F(BadInput, HalfMoveCountersBeyondTheHistoryAreSearched) {
-    searched("position fen k7/8/8/8/8/8/8/K6R w - - 99 1");
-    searched("position fen k7/8/8/8/8/8/8/K6R w - - 255 1");
-    searched("position fen k7/8/8/8/8/8/8/K6R w - - 300 1");
-    searched("position fen k7/8/8/8/8/8/8/K6R w - - 99999999999999999999 1");
-    searched("position fen k7/8/8/8/8/8/8/K6R w - - 90 1 moves a1b1 a8b8 b1a1 b8a8 a1b1");
+    for (const char* rest : {"99 1", "255 1", "300 1", "99999999999999999999 1",
+                             "90 1 moves a1b1 a8b8 b1a1 b8a8 a1b1"})
+        searched(std::string("position fen k7/8/8/8/8/8/8/K6R w - - ") + rest);
 }
 
 }  // namespace

@@ -36,24 +36,15 @@ constexpr Move E2E4 = makeMoveWord(12, 28, KindDoublePush);
 constexpr Move E7E5 = makeMoveWord(52, 36, KindDoublePush);
 constexpr Move G1F3 = makeMoveWord(6, 21);
 
-TEST(ScoreField, CentipawnsUpToTheMateBound) {
-    EXPECT_EQ(scoreText(35), "score cp 35 ");
-    EXPECT_EQ(scoreText(-35), "score cp -35 ");
-    EXPECT_EQ(scoreText(0), "score cp 0 ");
-    EXPECT_EQ(scoreText(29744), "score cp 29744 ");
-    EXPECT_EQ(scoreText(-29744), "score cp -29744 ");
-}
-
-TEST(ScoreField, MatesCountMovesWithTheSignOfTheWinner) {
-    EXPECT_EQ(scoreText(29745), "score mate 128 ");
-    EXPECT_EQ(scoreText(30000 - 1), "score mate 1 ");
-    EXPECT_EQ(scoreText(30000 - 3), "score mate 2 ");
-    EXPECT_EQ(scoreText(30000 - 4), "score mate 2 ");
-    EXPECT_EQ(scoreText(-30000 + 2), "score mate -1 ");
-    EXPECT_EQ(scoreText(-30000 + 4), "score mate -2 ");
-    EXPECT_EQ(scoreText(-30000 + 3), "score mate -1 ");
-    EXPECT_EQ(scoreText(-30000), "score mate 0 ");
-    EXPECT_EQ(scoreText(-29745), "score mate -127 ");
+TEST(ScoreField, CentipawnsUpToTheMateBoundThenMovesToMateWithTheSignOfTheWinner) {
+    const std::pair<int, const char*> cases[] = {
+        {35, "cp 35"},           {-35, "cp -35"},         {0, "cp 0"},
+        {29744, "cp 29744"},     {-29744, "cp -29744"},   {29745, "mate 128"},
+        {30000 - 1, "mate 1"},   {30000 - 3, "mate 2"},   {30000 - 4, "mate 2"},
+        {-30000 + 2, "mate -1"}, {-30000 + 4, "mate -2"}, {-30000 + 3, "mate -1"},
+        {-30000, "mate 0"},      {-29745, "mate -127"}};
+    for (const auto& [score, text] : cases)
+        EXPECT_EQ(scoreText(score), "score " + std::string(text) + " ") << score;
 }
 
 TEST(PvField, EndsInTwoBlanksEvenWhenEmpty) {
