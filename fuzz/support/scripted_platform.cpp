@@ -39,10 +39,10 @@ bool asksForLargeTable(const char* line) {
     while (*p == '0') ++p;
     uint64_t value = 0;
     for (int digits = 0; *p >= '0' && *p <= '9'; ++p, ++digits) {
-        if (digits >= 3) return true;
+        if (digits >= 2) return true;
         value = value * 10 + uint64_t(*p - '0');
     }
-    return value > 64;
+    return value > 8;
 }
 
 void feedInput(const uint8_t* data, size_t size) {

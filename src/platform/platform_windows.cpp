@@ -24,11 +24,15 @@ struct InputBuffer {
 InputBuffer Input;
 
 HANDLE InputHandle = nullptr;
+DWORD InputType;  // a pipe, a file, a character device (the console among them)
 bool InputIsConsole;
 
 // Tools read standard input without setting the streams up first.
 HANDLE inputHandle() {
-    if (!InputHandle) InputHandle = GetStdHandle(STD_INPUT_HANDLE);
+    if (!InputHandle) {
+        InputHandle = GetStdHandle(STD_INPUT_HANDLE);
+        InputType = GetFileType(InputHandle);
+    }
     return InputHandle;
 }
 
@@ -120,12 +124,14 @@ bool readLine(char* buf, size_t size) {
 bool inputWaiting() {
     if (Input.start < Input.end || Input.ended) return true;
     if (InputIsConsole) return consoleLineWaiting();
+    inputHandle();
+    // A file or a device never makes a read wait for long: its data or its end is there.
+    if (InputType != FILE_TYPE_PIPE) return true;
     DWORD available = 0;
-    // A failed peek means a broken pipe (the GUI went away) or a handle that is not a pipe (a
-    // file, a missing handle): the read then delivers the data or the end of input, instead
-    // of leaving the engine polling a dead handle forever.
-    if (!PeekNamedPipe(inputHandle(), nullptr, 0, nullptr, &available, nullptr)) return true;
-    return available > 0;
+    if (PeekNamedPipe(InputHandle, nullptr, 0, nullptr, &available, nullptr)) return available > 0;
+    // A broken pipe means the GUI went away: the read then reports the end of input, instead of
+    // leaving the engine searching for no one. Any other failure: nothing is known to wait.
+    return GetLastError() == ERROR_BROKEN_PIPE;
 }
 
 uint64_t tickCountMs() {

@@ -68,6 +68,12 @@ step="isready"
 send "isready"
 expect '^readyok$'
 
+step="new table"
+send "setoption name Hash value 16"
+send "ucinewgame"
+send "isready"
+expect '^readyok$'
+
 step="go depth 6"
 send "position startpos moves e2e4"
 send "go depth 6"
