@@ -1,9 +1,0 @@
-// Placeholder until the evaluation lands.
-#include "eval/eval.h"
-PackedScore PieceSquareValue[16][64];
-void buildPieceSquareTables() {}
-void buildSquareRule() {}
-int evaluate(Position& p) {
-    int s = unpackEg(p.psqScore);
-    return p.sideToMove == White ? s : -s;
-}

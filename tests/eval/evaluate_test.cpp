@@ -1,0 +1,116 @@
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "eval/eval.h"
+#include "eval/eval_samples.h"
+#include "eval_helpers.h"
+
+namespace {
+
+TEST(PackedScore, NegativeEndGamePartUnpacksExactly) {
+    EXPECT_EQ(unpackMg(pack(10, -1)), 10);
+    EXPECT_EQ(unpackEg(pack(10, -1)), -1);
+    // Sums of packed words are the packing of the sums, borrows included.
+    const PackedScore sum = pack(12, 3) + pack(-2, -4);
+    EXPECT_EQ(unpackMg(sum), 10);
+    EXPECT_EQ(unpackEg(sum), -1);
+    EXPECT_EQ(unpackMg(pack(-7, -300)), -7);
+    EXPECT_EQ(unpackEg(pack(-7, -300)), -300);
+}
+
+TEST(Evaluate, StartPositionIsZero) {
+    auto p = positionFrom(StartFen);
+    EXPECT_EQ(evaluate(*p), 0);
+    EvalTrace t;
+    EXPECT_EQ(evaluateTraced(*p, t), 0);
+    EXPECT_EQ(t.positional, 0);
+}
+
+TEST(Evaluate, KingAndMinorAgainstKingIsADrawLeftOutOfTheCache) {
+    clearEvaluationCaches();
+    for (const char* fen : {"4k3/8/8/8/8/8/8/4KN2 w - - 0 1", "4k3/8/8/8/8/8/8/4KN2 b - - 0 1",
+                            "4k3/8/8/2b5/8/8/8/4K3 w - - 0 1"}) {
+        auto p = positionFrom(fen);
+        EXPECT_EQ(evaluate(*p), 0) << fen;
+        EXPECT_FALSE(scoreCacheHolds(*p)) << fen;
+    }
+}
+
+TEST(Evaluate, RepeatedPositionIsAnsweredFromTheCache) {
+    clearEvaluationCaches();
+    auto p = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4");
+    const int first = evaluate(*p);
+    EXPECT_TRUE(scoreCacheHolds(*p));
+    // A changed piece-square sum under the same key goes unnoticed: the cache answers.
+    p->psqScore += pack(100, 100);
+    EXPECT_EQ(evaluate(*p), first);
+    clearScoreCache();
+    EXPECT_EQ(evaluate(*p), first + 100);
+    // Leave no doctored score behind for later tests.
+    clearEvaluationCaches();
+}
+
+TEST(Evaluate, SideToMoveOnlyFlipsTheSign) {
+    const char* white = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
+    const char* black = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 4 4";
+    auto w = positionFrom(white);
+    auto b = positionFrom(black);
+    EXPECT_NE(evaluate(*w), 0);
+    EXPECT_EQ(evaluate(*w), -evaluate(*b));
+}
+
+TEST(Evaluate, PhaseBlendsMiddleAndEndGame) {
+    // A queen each and nothing else: phase 12 of 32.
+    const EvalTrace t = traceOf("3qk3/8/8/8/8/8/8/3QK3 w - - 0 1");
+    EXPECT_EQ(t.material.phase, 12);
+    const int mg = unpackMg(t.positional), eg = unpackEg(t.positional);
+    EXPECT_EQ(t.blended, (mg * 12 + eg * 20) >> 5);
+    // All material on: the end-game part has no weight.
+    const EvalTrace full = traceOf(StartFen);
+    EXPECT_EQ(full.material.phase, 32);
+}
+
+int scoreWithColdCaches(Position& p) {
+    clearEvaluationCaches();
+    return evaluate(p);
+}
+
+int unscaledBalance(const Position& p) {
+    return materialBalance(countMaterial(p, White), countMaterial(p, Black));
+}
+
+// Every term of one side has its mirrored counterpart of the other; only the rounding of the
+// phase blend and the scaling (towards minus infinity) may differ, by up to 3. Positions with
+// an exactly even unscaled balance are left out: the tie then counts as Black leading, which
+// picks different scale factors in a position and its mirror.
+TEST(Evaluate, ColourMirrorScoresTheSameAndCachesAgree) {
+    std::vector<std::string> fens = readFenLines(TOLVO_PERFT_SUITE);
+    fens.push_back(StartFen);
+    ASSERT_GT(fens.size(), 10u);
+    clearEvaluationCaches();
+    int compared = 0, skipped = 0;
+    forEachSamplePosition(
+        fens, StandardSampleCount, StandardSampleSeed, StandardSampleMaxPlies, [&](Position& p) {
+            auto m = colourMirror(p);
+            ASSERT_TRUE(isSearchable(*m));
+            // Warm: the tables hold whatever the earlier positions left there.
+            const int warm = evaluate(p), warmMirror = evaluate(*m);
+            const int cold = scoreWithColdCaches(p), coldMirror = scoreWithColdCaches(*m);
+            ASSERT_EQ(warm, cold);
+            ASSERT_EQ(warmMirror, coldMirror);
+            EvalTrace t;
+            ASSERT_EQ(evaluateTraced(p, t), cold);
+            if (unscaledBalance(p) == 0 || unscaledBalance(*m) == 0) {
+                ++skipped;
+                return;
+            }
+            ASSERT_LE(std::abs(cold - coldMirror), 3)
+                << "score " << cold << " mirror " << coldMirror;
+            ++compared;
+        });
+    EXPECT_GT(compared, 3000);
+    EXPECT_LT(skipped, compared);
+}
+
+}  // namespace
