@@ -10,6 +10,7 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "board/perft.h"
 #include "board/position.h"
 
 #define FUZZ_CHECK(condition)                                                                  \
@@ -57,31 +58,17 @@ inline bool samePosition(const Position& a, const Position& b) {
 // making it keeps the position consistent and unmaking it restores the position exactly.
 inline void checkMoves(const Position& original) {
     Position p = original;
-    SearchStackEntry entry{};
-    p.stack = &entry;
-    entry.inCheck = isSquareAttacked(p, p.kingSquare[p.sideToMove], Color(p.sideToMove ^ 1));
-    entry.pinned = pinnedPieces(p, Color(p.sideToMove));
-    entry.lastTacticalTo = NoSquare;
-    MoveList list;
-    clearList(list);
-    if (entry.inCheck) {
-        generateMoves(GenEvasions, p, list);
-    } else {
-        generateMoves(GenCaptures, p, list);
-        generateMoves(GenQuiets, p, list);
-    }
-    for (int i = 0; i < list.count; ++i) {
-        const Move m = list.moveWords[i];
+    MoveList legal;
+    generateLegalMoves(p, legal);
+    for (int i = 0; i < legal.count; ++i) {
+        const Move m = legal.moveWords[i];
         FUZZ_CHECK(isValidMove(p, m));
-        if (!isLegal(p, m)) continue;
         FUZZ_CHECK(textToMove(p, moveToText(m)) == m);
-        // The game keeps only so many keys; a move made here may append one more.
-        if (p.keyCount >= KeyHistorySize) continue;
         const Position before = p;
         UndoInfo undo;
         makeMove(p, undo, m);
         FUZZ_CHECK(!isSquareAttacked(p, p.kingSquare[p.sideToMove ^ 1], Color(p.sideToMove)));
-        FUZZ_CHECK(p.keyCount == before.keyCount + 1);
+        FUZZ_CHECK(p.keyCount == before.keyCount + 1 || before.keyCount == KeyHistorySize);
         Position after = p;
         after.keyCount = 1;
         after.keyHistory[0] = after.key;
