@@ -26,7 +26,7 @@ apt-install = echo "installing $(1)" >&2 && $(SUDO) apt-get update >&2 && \
 	$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $(1) >&2
 need = test -e "$(1)" || { $(call apt-install,$(2)); }
 
-.PHONY: all build run test sanitize windows windows-smoke memcheck fuzz fuzz-build clean
+.PHONY: all build run test perft bench sanitize windows windows-smoke memcheck fuzz fuzz-build clean
 
 all: build
 
@@ -95,6 +95,9 @@ fuzz: fuzz-build
 			2>$(FUZZ_DIR)/$$target.log || { tail -60 $(FUZZ_DIR)/$$target.log; exit 1; }; \
 		grep -E '^stat::number_of_executed_units' $(FUZZ_DIR)/$$target.log | sed "s/^/$$target: /" >&2; \
 	done
+
+bench: build
+	@./$(BUILD_DIR)/tolvo-bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(WINDOWS_DIR) $(FUZZ_DIR)

@@ -1,5 +1,15 @@
+// The engine: a UCI process driven over standard input and standard output.
+#include "platform/platform.h"
+#include "search/search.h"
 #include "search/startup.h"
+#include "uci/input.h"
+#include "uci/reports.h"
+#include "uci/uci.h"
+
 int main() {
+    setupStreams();
     initEngine();
-    return 0;
+    Reporter = ProtocolReporter;
+    attachInput();
+    return commandLoop();
 }

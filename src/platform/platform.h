@@ -10,7 +10,7 @@ bool setupStreams();
 
 // Reads one line into buf (at most size - 1 characters, NUL-terminated), dropping the line
 // feed and one carriage return before it; a longer line is cut and the rest discarded.
-// Returns false at end of input or on an error.
+// Returns false at end of input or on an error, and keeps returning false afterwards.
 bool readLine(char* buf, size_t size);
 
 // True when a line, or at least some input, is waiting: bytes already buffered by readLine
@@ -20,3 +20,6 @@ bool inputWaiting();
 // Milliseconds from an arbitrary fixed origin (system start where the OS offers it);
 // never goes backwards.
 uint64_t tickCountMs();
+
+// Gives the processor away for about ms milliseconds.
+void sleepMs(int ms);

@@ -17,6 +17,10 @@ extern SearchReporter Reporter;
 // One complete search of a copy of the position under the current limits; prints its result.
 void SearchDriver(const Position& p);
 
+// Forgets what earlier searches left behind (table, history, killers, counters, last result),
+// so that the next search depends on its position and limits alone: the bench and tests.
+void clearSearchState();
+
 // Start-up builders of the search's own tables.
 void initMovePicker();    // the stage sequence and its two start indexes
 void buildPruneTables();  // PruneLimitA, PruneLimitB, PruneLimitC

@@ -4,9 +4,9 @@
 #include "board/position.h"
 
 constexpr int MaxPly = 256;
-constexpr int MateScore = 30000;    // mated at ply p scores p - MateScore
-constexpr int MateBound = 29744;    // |score| above this is a mate score
-constexpr int NoScore = -32000;     // no score found yet
+constexpr int MateScore = 30000;  // mated at ply p scores p - MateScore
+constexpr int MateBound = 29744;  // |score| above this is a mate score
+constexpr int NoScore = -32000;   // no score found yet
 
 struct PvLine {
     uint16_t count;

@@ -1,0 +1,91 @@
+#include "search/control.h"
+
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "search/abort.h"
+#include "search/state.h"
+
+SearchLimits Limits;
+int32_t controlMode;
+int32_t timeBudget;
+int32_t timeBudgetMax;
+int64_t timeHardLimit;
+
+int32_t HashMegabytes = 64;
+int32_t TrafficLimit = 2;
+int32_t TrafficDepth = 20;
+
+SearchClock Clock;
+int32_t SearchActive;
+void (*InputPoll)();
+
+std::jmp_buf AbortPoint;
+bool AbortArmed;
+
+namespace {
+
+double wallClockSeconds() {
+    return double(tickCountMs()) / 1000.0;
+}
+
+// Ends the running search; outside one, tells the caller that a limit was reached.
+int stopSearch() {
+    if (AbortArmed) std::longjmp(AbortPoint, 1);
+    return 1;
+}
+
+// A move time beyond 32 bits must not wrap into a negative limit that ends the search at once.
+double moveTimeMs() {
+    const int64_t t = Limits.movetime;
+    return double(t > INT32_MAX ? INT32_MAX : t < INT32_MIN ? INT32_MIN : int32_t(t));
+}
+
+}  // namespace
+
+void startClock() {
+    Clock.wallStart = Clock.wallNow = wallClockSeconds();
+    Clock.wallElapsed = 0.0;
+}
+
+int checkTime() {
+    Clock.wallNow = wallClockSeconds();
+    Clock.wallElapsed = Clock.wallNow - Clock.wallStart;
+    const double elapsed = Clock.wallElapsed;
+
+    // The first iteration always completes: nothing is tested and no input is read.
+    if (IterationDepth <= 2) return 0;
+    if (IterationDepth / 2 >= 256) return stopSearch();
+
+    if (!(controlMode & ModeInfinite)) {
+        if ((controlMode & ModeDepth) && IterationDepth > 2 * int(Limits.depth))
+            return stopSearch();
+        if ((controlMode & ModeNodes) && NodeCount > Limits.nodes) return stopSearch();
+        if (controlMode & ModeMate) return stopSearch();
+        if (Limits.ponderhitReceived) return stopSearch();
+
+        const bool onClock = !Limits.ponder && (controlMode & ModeClock);
+        if (onClock) {
+            // The stretched budget could reach the whole remaining time; the hard limit keeps
+            // a margin of the clock untouched.
+            double hard = double(timeBudgetMax) * TimeFactor;
+            if (double(timeHardLimit) < hard) hard = double(timeHardLimit);
+            if (elapsed > hard / 1000.0) return stopSearch();
+        }
+        if (controlMode & ModeMoveTime) {
+            // A fixed move time is a limit the match runner enforces: never run past it,
+            // though a factor below one may end the search sooner.
+            if (elapsed > moveTimeMs() / 1000.0) return stopSearch();
+            if (elapsed > moveTimeMs() * TimeFactor / 1000.0) {
+                if (SoftStopAllowed) return stopSearch();
+            }
+        } else if (onClock && elapsed > double(timeBudget) * TimeFactor / 1000.0 &&
+                   SoftStopAllowed) {
+            return stopSearch();
+        }
+    }
+
+    if (InputPoll) InputPoll();
+    if (Limits.stopRequested) return stopSearch();
+    return 0;
+}

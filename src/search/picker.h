@@ -1,0 +1,139 @@
+// The staged move picker: a node's moves one at a time, each group generated only when the
+// node gets that far.
+#pragma once
+
+#include "board/attacks.h"
+#include "board/movegen.h"
+#include "search/see.h"
+
+enum Stage : uint32_t {
+    StageHashMove = 1,
+    StageGoodCaptures = 2,
+    StageKillers = 3,
+    StageQuiets = 4,
+    StageDeferred = 5,
+    StageEnd = 6,
+    StageEvasions = 7,
+};
+
+extern uint32_t StageSequence[8];
+// Where a picker starts in StageSequence, by whether the side to move is in check.
+extern uint32_t StageStart[2];
+
+struct MovePicker {
+    MoveList moves;
+    MoveList deferred;  // losing captures and, optionally, losing quiet moves, for the end
+    Position* position;
+    Bitboard targets;
+    uint32_t stageIndex;
+    uint32_t stageFresh;
+    uint32_t deferLosingQuiets;
+};
+
+// The node's stack entry (hash move, killers, pinned set) must be in place first.
+inline void startPicker(MovePicker& mp, Position& p, bool inCheck, bool deferLosingQuiets) {
+    mp.position = &p;
+    mp.targets = AllSquares;
+    mp.stageIndex = StageStart[inCheck];
+    mp.stageFresh = 1;
+    mp.deferLosingQuiets = deferLosingQuiets;
+}
+
+inline uint32_t currentStage(const MovePicker& mp) {
+    return StageSequence[mp.stageIndex];
+}
+
+// The next move, or 0 once the picker is exhausted (and on every call after that).
+inline Move NextMove(MovePicker& mp) {
+    Position& p = *mp.position;
+    const SearchStackEntry& e = *p.stack;
+    MoveList& list = mp.moves;
+    for (;;) {
+        switch (StageSequence[mp.stageIndex]) {
+            case StageEnd:
+                return 0;
+            case StageHashMove:
+                if (mp.stageFresh) {
+                    clearList(mp.moves);
+                    clearList(mp.deferred);
+                    mp.stageFresh = 0;
+                    const Move h = e.hashMove;
+                    if (h && isValidMove(p, h) && isLegal(p, h)) return h;
+                }
+                break;
+            case StageGoodCaptures:
+                if (mp.stageFresh) {
+                    clearList(list);
+                    generateMoves(GenCaptures, p, list, mp.targets);
+                    mp.stageFresh = 0;
+                }
+                while (list.cursor < list.count) {
+                    const Move m = list.moveWords[list.cursor++];
+                    if (!m) break;
+                    if (m == e.hashMove) continue;
+                    if (StaticExchange(p, m) >= 0) {
+                        if (isLegal(p, m)) return m;
+                    } else {
+                        pushMove(mp.deferred, m, 0);
+                    }
+                }
+                break;
+            case StageKillers:
+                if (mp.stageFresh) {
+                    clearList(list);
+                    // A killer is a quiet move of a sibling; here it may have become a
+                    // capture, which the capture stage already offered.
+                    const Move killers[2] = {e.killer1, e.killer2};
+                    for (const Move k : killers)
+                        if (k && isValidMove(p, k) && p.board[moveTo(k)] == Empty &&
+                            moveKind(k) != KindEnPassant && !isPromotion(k))
+                            pushMove(list, k, 0);
+                    mp.stageFresh = 0;
+                }
+                while (list.cursor < list.count) {
+                    const Move m = list.moveWords[list.cursor++];
+                    if (m != e.hashMove && isLegal(p, m)) return m;
+                }
+                break;
+            case StageQuiets:
+                if (mp.stageFresh) {
+                    clearList(list);
+                    generateMoves(GenQuiets, p, list, mp.targets);
+                    mp.stageFresh = 0;
+                }
+                while (list.cursor < list.count) {
+                    const Move m = list.moveWords[list.cursor++];
+                    if (m == e.hashMove || m == e.killer1 || m == e.killer2) continue;
+                    if (mp.deferLosingQuiets && StaticExchange(p, m) < 0)
+                        pushMove(mp.deferred, m, 0);
+                    else if (isLegal(p, m))
+                        return m;
+                }
+                break;
+            case StageDeferred:
+                while (mp.deferred.cursor < mp.deferred.count) {
+                    const Move m = mp.deferred.moveWords[mp.deferred.cursor++];
+                    if (isLegal(p, m)) return m;
+                }
+                break;
+            case StageEvasions:
+                if (mp.stageFresh) {
+                    clearList(list);
+                    generateMoves(GenEvasions, p, list);
+                    mp.stageFresh = 0;
+                    for (int i = 0; i < list.count; ++i) {
+                        if (list.moveWords[i] != e.hashMove || !e.hashMove) continue;
+                        for (int j = i; j > 0; --j) list.moveWords[j] = list.moveWords[j - 1];
+                        list.moveWords[0] = e.hashMove;
+                        break;
+                    }
+                }
+                if (list.cursor < list.count) return list.moveWords[list.cursor++];
+                break;
+            default:
+                break;
+        }
+        ++mp.stageIndex;
+        mp.stageFresh = 1;
+    }
+}

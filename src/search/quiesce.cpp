@@ -1,0 +1,181 @@
+// Quiescence: captures, and quiet checks on the first level, until the position is quiet.
+#include "board/attacks.h"
+#include "board/movegen.h"
+#include "eval/eval.h"
+#include "search/nodes.h"
+#include "search/see.h"
+
+bool sideToMoveInCheck(const Position& p) {
+    return isSquareAttacked(p, p.kingSquare[p.sideToMove], Color(p.sideToMove ^ 1));
+}
+
+namespace {
+
+inline void enterNode(Position& p, int ply, bool inCheck) {
+    SearchStackEntry& e = SearchStack[ply];
+    p.stack = &e;
+    e.inCheck = inCheck;
+    e.pinned = pinnedPieces(p, Color(p.sideToMove));
+    e.hashMove = 0;
+}
+
+// Captures that cannot lift a failing score up to beta are not even generated: the
+// opponent's cheap pieces leave the target set as the gap to beta grows.
+inline Bitboard deltaTargets(const Position& p, int eval, int beta, int& best) {
+    if (eval + 150 >= beta) return AllSquares;
+    const int them = int(p.sideToMove) ^ 1;
+    Bitboard removed = p.bitboards[WhitePawn + them];
+    if (p.epSquare < 64) removed |= Bitboard(1) << p.epSquare;
+    best = eval + 95;
+    if (eval + 498 < beta) {
+        removed |= p.bitboards[WhiteKnight + them] | p.bitboards[WhiteLightBishop + them] |
+                   p.bitboards[WhiteDarkBishop + them];
+        best = eval + 308;
+        if (eval + 760 < beta) {
+            removed |= p.bitboards[WhiteRook + them];
+            best = eval + 475;
+        }
+    }
+    return ~removed;
+}
+
+template <bool InCheck>
+int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
+    countNode();
+    if (ply >= MaxPly) return evaluate(p);
+    const int alphaBound = ply - MateScore > beta - 1 ? ply - MateScore : beta - 1;
+    if (beta > MateScore - ply) beta = MateScore - ply;
+    if (alphaBound >= beta) return alphaBound;
+    if (IsDraw(p)) return 0;
+
+    MoveList list;
+    clearList(list);
+    UndoInfo undo;
+
+    if constexpr (InCheck) {
+        enterNode(p, ply, true);
+        generateMoves(GenEvasions, p, list);
+        if (list.count == 0) return ply - MateScore;
+        // A forced reply does not use up quiescence depth.
+        const int childDepth = list.count == 1 ? qdepth + 1 : qdepth - 1;
+        int best = NoScore;
+        for (int i = 0; i < list.count; ++i) {
+            const Move m = list.moveWords[i];
+            makeMove(p, undo, m);
+            const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, childDepth, ply + 1);
+            unmakeMove(p, undo, m);
+            if (score > best) {
+                best = score;
+                if (score >= beta) return score;
+            }
+        }
+        return best;
+    } else {
+        const int eval = evaluate(p);
+        if (eval >= beta) return eval;
+        int best = eval;
+        enterNode(p, ply, false);
+
+        generateMoves(GenCaptures, p, list, deltaTargets(p, eval, beta, best));
+        for (int i = 0; i < list.count; ++i) {
+            const Move m = list.moveWords[i];
+            if (!isLegal(p, m)) continue;
+            if (SeeValue[p.board[moveFrom(m)]] > SeeValue[p.board[moveTo(m)]] &&
+                StaticExchange(p, m) < 0)
+                continue;
+            makeMove(p, undo, m);
+            const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, qdepth - 1, ply + 1);
+            unmakeMove(p, undo, m);
+            if (score > best) {
+                best = score;
+                if (score >= beta) return score;
+            }
+        }
+        if (qdepth < 0) return best;
+
+        clearList(list);
+        generateMoves(GenQuietChecks, p, list);
+        for (int i = 0; i < list.count; ++i) {
+            const Move m = list.moveWords[i];
+            if (!isLegal(p, m) || StaticExchange(p, m) < 0) continue;
+            makeMove(p, undo, m);
+            const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, qdepth - 1, ply + 1);
+            unmakeMove(p, undo, m);
+            if (score > best) {
+                best = score;
+                if (score >= beta) return score;
+            }
+        }
+        return best;
+    }
+}
+
+template <bool InCheck>
+int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine& pv) {
+    countNode();
+    if (ply >= MaxPly) return evaluate(p);
+    if (alpha < ply - MateScore) alpha = ply - MateScore;
+    if (beta > MateScore - ply) beta = MateScore - ply;
+    if (alpha >= beta) return alpha;
+    if (IsDraw(p)) return 0;
+
+    MoveList list;
+    clearList(list);
+    UndoInfo undo;
+    PvLine child;
+    int best = NoScore;
+
+    // Searches one move; true when it fails high.
+    auto tryMove = [&](Move m) {
+        child.count = 0;
+        makeMove(p, undo, m);
+        const int score =
+            -QuiescePv[sideToMoveInCheck(p)](p, -beta, -alpha, qdepth - 1, ply + 1, child);
+        unmakeMove(p, undo, m);
+        if (score > best) {
+            best = score;
+            if (score > alpha) {
+                alpha = score;
+                buildPv(pv, m, child);
+                if (score >= beta) return true;
+            }
+        }
+        return false;
+    };
+
+    if constexpr (InCheck) {
+        enterNode(p, ply, true);
+        generateMoves(GenEvasions, p, list);
+        if (list.count == 0) return ply - MateScore;
+        if (list.count == 1) qdepth += 2;  // the child gets qdepth + 1
+        for (int i = 0; i < list.count; ++i)
+            if (tryMove(list.moveWords[i])) return best;
+        return best;
+    } else {
+        const int eval = evaluate(p);
+        if (eval >= beta) return eval;
+        best = eval;
+        if (eval > alpha) alpha = eval;
+        enterNode(p, ply, false);
+
+        generateMoves(GenCaptures, p, list);
+        for (int i = 0; i < list.count; ++i) {
+            const Move m = list.moveWords[i];
+            if (isLegal(p, m) && tryMove(m)) return best;
+        }
+        if (qdepth >= 0) {
+            clearList(list);
+            generateMoves(GenQuietChecks, p, list);
+            for (int i = 0; i < list.count; ++i) {
+                const Move m = list.moveWords[i];
+                if (isLegal(p, m) && StaticExchange(p, m) >= 0 && tryMove(m)) return best;
+            }
+        }
+        return best;
+    }
+}
+
+}  // namespace
+
+const ScoutQuiescence Quiesce[2] = {QuiesceNode<false>, QuiesceNode<true>};
+const PvQuiescence QuiescePv[2] = {QuiescePvNode<false>, QuiescePvNode<true>};

@@ -1,0 +1,20 @@
+// The root of the search: its move list, one iteration over it, and the report decisions.
+#pragma once
+
+#include "board/movegen.h"
+#include "board/position.h"
+#include "search/state.h"
+
+// Report kinds gated by the "Traffic" options.
+enum ReportKind : int { ReportIteration = 0, ReportNewBest = 1, ReportCurrentMove = 2 };
+
+// Every legal move of the root, the table's move first; clears killers and history.
+void BuildRootMoves(Position& p, MoveList& rootMoves);
+// One iteration at the given depth (half-plies) over the full window; records LastResult.
+int RootSearch(Position& p, MoveList& rootMoves, int depth);
+// The move first, the others behind it in their old order; a move not in the list changes
+// nothing but the cursor.
+void MoveToFront(MoveList& rootMoves, Move m);
+// Leaves the line from entry index on in the table as hash moves for the next iteration.
+void StorePv(Position& p, const PvLine& pv, int index, Move m);
+bool ShouldReport(int depth, int kind);

@@ -1,0 +1,172 @@
+#include "uci/options.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "search/control.h"
+#include "search/state.h"
+#include "search/tt.h"
+#include "uci/position_command.h"
+
+namespace {
+
+bool GoRunning;
+bool HashDeferred;
+
+// Where a keyword's number starts: distance characters after the keyword, or the end of the
+// line if it comes first (a keyword that ends the line then reads as 0).
+const char* numberAt(const char* keyword, size_t distance) {
+    const char* p = keyword;
+    for (size_t i = 0; i < distance && *p; ++i) ++p;
+    return p;
+}
+
+// Reads an optionally signed decimal number like atoi, but saturating at the bounds of a
+// signed 64-bit value instead of overflowing.
+int64_t readInt64(const char* p) {
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    // Accumulate as a negative number: its range holds the most negative value too.
+    int64_t value = 0;
+    constexpr int64_t Min = std::numeric_limits<int64_t>::min();
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        int digit = *p - '0';
+        if (value < (Min + digit) / 10) return negative ? Min : std::numeric_limits<int64_t>::max();
+        value = value * 10 - digit;
+    }
+    if (negative) return value;
+    return value == Min ? std::numeric_limits<int64_t>::max() : -value;
+}
+
+// A node count above the signed range keeps its full value; a negative one wraps the way an
+// unsigned reader wraps it ("-1" is the largest count).
+uint64_t readUint64(const char* p) {
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    if (*p == '-') return uint64_t(readInt64(p));
+    if (*p == '+') ++p;
+    uint64_t value = 0;
+    constexpr uint64_t Max = std::numeric_limits<uint64_t>::max();
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        unsigned digit = unsigned(*p - '0');
+        if (value > (Max - digit) / 10) return Max;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+int32_t saturate32(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return int32_t(v);
+}
+
+// Truncates towards zero into 32 bits, saturating: a huge clock must not make a budget
+// undefined.
+int32_t truncate32(double v) {
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return int32_t(v);
+}
+
+// Like atoi kept in 16 bits: the low half of the number, so -1 reads as 65535.
+uint16_t read16(const char* p) {
+    return uint16_t(uint64_t(readInt64(p)) & 0xFFFF);
+}
+
+void resizeTable() {
+    allocateTable(HashMegabytes);
+    clearTable();
+}
+
+}  // namespace
+
+bool searchRunning() {
+    return GoRunning || SearchActive != 0;
+}
+void setGoRunning(bool running) {
+    GoRunning = running;
+}
+
+void setOption(const char* line) {
+    if (const char* k = std::strstr(line, "Hash value")) {
+        HashMegabytes = saturate32(readInt64(numberAt(k, 11)));
+        if (searchRunning())
+            HashDeferred = true;
+        else
+            resizeTable();
+    }
+    if (std::strstr(line, "Traffic Limit value Normal")) TrafficLimit = 2;
+    if (std::strstr(line, "Traffic Limit value Ultrafast")) TrafficLimit = 0;
+    if (std::strstr(line, "Traffic Limit value Fast")) TrafficLimit = 1;
+    if (std::strstr(line, "Traffic Limit value Analyse")) TrafficLimit = 3;
+    if (std::strstr(line, "Traffic Limit value Ignore")) TrafficLimit = 4;
+    if (const char* k = std::strstr(line, "Traffic Depth value"))
+        TrafficDepth = saturate32(2 * int64_t(saturate32(readInt64(numberAt(k, 20)))));
+}
+
+void applyDeferredOptions() {
+    if (!HashDeferred) return;
+    HashDeferred = false;
+    resizeTable();
+}
+
+void parseGo(const char* line) {
+    Limits = SearchLimits{};
+    // "searchmoves" and the moves after it are not read: every legal move is searched.
+    if (std::strstr(line, "ponder")) Limits.ponder = 1;
+    if (std::strstr(line, "infinite")) Limits.infinite = 1;
+    if (const char* k = std::strstr(line, "depth")) Limits.depth = read16(numberAt(k, 6));
+    if (const char* k = std::strstr(line, "mate")) Limits.mate = read16(numberAt(k, 5));
+    if (const char* k = std::strstr(line, "wtime")) Limits.wtime = readInt64(numberAt(k, 6));
+    if (const char* k = std::strstr(line, "btime")) Limits.btime = readInt64(numberAt(k, 6));
+    if (const char* k = std::strstr(line, "winc")) Limits.winc = readInt64(numberAt(k, 5));
+    if (const char* k = std::strstr(line, "binc")) Limits.binc = readInt64(numberAt(k, 5));
+    if (const char* k = std::strstr(line, "nodes")) Limits.nodes = readUint64(numberAt(k, 6));
+    if (const char* k = std::strstr(line, "movetime")) Limits.movetime = readInt64(numberAt(k, 9));
+    if (const char* k = std::strstr(line, "movestogo")) Limits.movestogo = read16(numberAt(k, 10));
+}
+
+void prepareSearch() {
+    if (Limits.depth != 0)
+        controlMode = ModeDepth;
+    else if (Limits.infinite)
+        controlMode = ModeInfinite;
+    else if (Limits.mate != 0)
+        controlMode = ModeMate;
+    else if (Limits.nodes != 0)
+        controlMode = ModeNodes;
+    else if (Limits.ponder)
+        controlMode = ModePonder | ModeClock;
+    else if (Limits.movetime != 0)
+        controlMode = ModeMoveTime;
+    else
+        controlMode = ModeClock;
+    computeTimeBudget();
+    NodeCount = 0;
+    IterationDepth = 0;
+    LastResult.move = 0;
+    LastResult.score = NoScore;
+    LastResult.depth = 0;
+    LastResult.selDepth = 0;
+    LastResult.pv.count = 0;
+    tableGeneration = uint8_t(tableGeneration + 1);
+}
+
+void computeTimeBudget() {
+    bool white = globalPosition.sideToMove == White;
+    int64_t remaining = white ? Limits.wtime : Limits.btime;
+    int64_t increment = white ? Limits.winc : Limits.binc;
+    double t = double(remaining);
+    double i = double(increment);
+    double m = Limits.movestogo ? Limits.movestogo : 35;
+    TimeTrouble = (t <= 1000 && i == 0) ? 1 : 0;
+    timeBudgetMax = truncate32(std::trunc(t * 0.25));
+    TimeFactor = 1.0;
+    timeBudget = truncate32(std::trunc(i * 0.9 / m) + std::trunc(t * 0.9 / m));
+    // Whatever the time factor makes of the budgets, a margin of the clock stays unused.
+    int64_t margin = remaining / 20 > 50 ? remaining / 20 : 50;
+    timeHardLimit = remaining > margin ? remaining - margin : 0;
+}

@@ -1,0 +1,19 @@
+// "setoption" and "go": the engine's options, the limits of a search and its time budgets.
+#pragma once
+
+// Applies a "setoption" line. A new table size that arrives during a search waits for its end:
+// the running search keeps the table it is using.
+void setOption(const char* line);
+// Applies what setOption had to hold back; called when a search has ended.
+void applyDeferredOptions();
+
+// Reads a "go" line into Limits (zeroed first).
+void parseGo(const char* line);
+// Control mode, time budgets and the per-search counters, just before the search starts.
+void prepareSearch();
+// Budgets of the side to move of the game position, from Limits.
+void computeTimeBudget();
+
+// Set while a "go" command runs, so that lines read during the search know it.
+bool searchRunning();
+void setGoRunning(bool running);

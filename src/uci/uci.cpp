@@ -1,0 +1,107 @@
+#include "uci/uci.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "board/attacks.h"
+#include "board/fen.h"
+#include "platform/platform.h"
+#include "search/control.h"
+#include "search/search.h"
+#include "uci/input.h"
+#include "uci/options.h"
+#include "uci/output.h"
+#include "uci/position_command.h"
+#include "uci/reports.h"
+
+void (*QuitProcess)() = [] { std::exit(0); };
+
+namespace {
+
+bool isCommand(const char* line, const char* word) {
+    return std::strcmp(line, word) == 0;
+}
+bool hasPrefix(const char* line, const char* word) {
+    return std::strncmp(line, word, std::strlen(word)) == 0;
+}
+
+void identify() {
+    // Rebuilt on every "uci" from its pieces.
+    static char identification[128];
+    const char* const pieces[] = {"id name ",
+                                  "Vask",
+                                  " ",
+                                  "Tolv",
+                                  "",
+                                  "o",
+                                  " ",
+                                  "1.0.1 Beta",
+                                  " \n",
+                                  "id author ",
+                                  "Quellin Strade, Support: Orvo Tamsk",
+                                  " \n"};
+    identification[0] = '\0';
+    for (const char* piece : pieces) std::strcat(identification, piece);
+    sendText("%s", identification);
+    sendText("option name Hash type spin default 64 min 1 max 2048 \n");
+    sendText(
+        "option name Traffic Limit type combo default Normal var Ultrafast var Fast var Normal "
+        "var Analyse var Ignore \n");
+    sendText("option name Traffic Depth type spin default 10 min 0 max 255 \n");
+    sendText("uciok\n");
+}
+
+void go(const char* line) {
+    // A "go" read while a search runs would nest a second search inside the first.
+    if (searchRunning()) return;
+    parseGo(line);
+    prepareSearch();
+    setGoRunning(true);
+    if (!isSearchable(globalPosition)) {
+        // A position the search cannot handle is answered without searching, held back
+        // like any other result while pondering or analysing.
+        PvLine none{};
+        reportBestMove(0, none);
+    } else {
+        const Position& p = globalPosition;
+        rootInCheck = isSquareAttacked(p, p.kingSquare[p.sideToMove], p.sideToMove ^ 1);
+        SearchDriver(globalPosition);
+    }
+    setGoRunning(false);
+    applyDeferredOptions();
+}
+
+}  // namespace
+
+void dispatchCommand(const char* line) {
+    // No line matches two commands, so the first match ends the tests; it also keeps a line
+    // read during a search from being tested against the commands after "go".
+    if (isCommand(line, "uci")) {
+        identify();
+    } else if (isCommand(line, "isready")) {
+        sendText("readyok\n");
+    } else if (isCommand(line, "ucinewgame")) {
+        // The position, the table and the options all stay as they are.
+    } else if (hasPrefix(line, "position")) {
+        positionCommand(globalPosition, line);
+    } else if (hasPrefix(line, "go")) {
+        go(line);
+    } else if (isCommand(line, "ponderhit")) {
+        Limits.ponderhitReceived = 1;
+        startClock();
+    } else if (isCommand(line, "stop")) {
+        Limits.stopRequested = 1;
+    } else if (isCommand(line, "quit")) {
+        QuitProcess();
+    } else if (hasPrefix(line, "setoption")) {
+        setOption(line);
+    } else if (hasPrefix(line, "debugFen")) {
+        positionCommand(globalPosition, "");
+    }
+}
+
+int commandLoop() {
+    static char line[LineBufferSize];
+    while (!inputEnded() && readLine(line, sizeof line)) dispatchCommand(line);
+    return 0;
+}
