@@ -1,7 +1,8 @@
 #include "search/tt.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 TTEntry* tableBase;
 uint64_t tableBytes;
@@ -12,13 +13,16 @@ uint8_t tableGeneration;
 namespace {
 
 constexpr uint64_t Megabyte = uint64_t(1) << 20;
-// Buckets start on cache lines. Aligned new rather than aligned_alloc, which the Windows
-// runtime lacks.
-constexpr std::align_val_t TableAlignment{64};
 
 // The last resort when no block of even one megabyte can be had: the engine keeps a
 // working table whatever the allocator says.
 alignas(64) TTEntry FallbackTable[Megabyte / sizeof(TTEntry)];
+
+// The block as the allocator returned it; the table starts at its first 64-byte boundary.
+void* TableBlock;
+// A block fresh from calloc is already zero, and the system hands its pages out zeroed only
+// when first touched: the clear that follows each allocation need not touch gigabytes.
+bool TableFreshlyZeroed;
 
 void useTable(TTEntry* base, uint64_t bytes) {
     tableBase = base;
@@ -37,23 +41,30 @@ uint64_t tableSizeFor(int32_t megabytes) {
 }
 
 void allocateTable(int32_t megabytes) {
-    if (tableBase && tableBase != FallbackTable) ::operator delete(tableBase, TableAlignment);
-    tableBase = nullptr;
+    std::free(TableBlock);
+    TableBlock = nullptr;
     for (uint64_t bytes = tableSizeFor(megabytes); bytes >= Megabyte; bytes /= 2) {
-        void* block = ::operator new(size_t(bytes), TableAlignment, std::nothrow);
-        if (block) {
-            useTable(static_cast<TTEntry*>(block), bytes);
+        if (bytes + 64 > SIZE_MAX) continue;
+        TableBlock = std::calloc(size_t(bytes + 64), 1);
+        if (TableBlock) {
+            const uintptr_t aligned =
+                (reinterpret_cast<uintptr_t>(TableBlock) + 63) & ~uintptr_t(63);
+            useTable(reinterpret_cast<TTEntry*>(aligned), bytes);
+            TableFreshlyZeroed = true;
             return;
         }
     }
     useTable(FallbackTable, sizeof(FallbackTable));
+    TableFreshlyZeroed = false;
 }
 
 void clearTable() {
-    std::memset(static_cast<void*>(tableBase), 0, size_t(tableBytes));
+    if (!TableFreshlyZeroed) std::memset(static_cast<void*>(tableBase), 0, size_t(tableBytes));
+    TableFreshlyZeroed = false;
 }
 
 void storeEntry(const Position& p, Move move, int depth, int ply, int bound, int score) {
+    TableFreshlyZeroed = false;
     const uint32_t check = uint32_t(p.key >> 32);
     const uint8_t generation = tableGeneration;
     const int16_t stored = int16_t(scoreToTable(score, ply));

@@ -66,5 +66,10 @@ inline std::vector<std::string> goAndWait(ChildProcess& engine, const std::strin
 class EngineTest : public ::testing::Test {
    protected:
     ChildProcess engine{TOLVO_ENGINE_PATH};
-    void SetUp() override { ASSERT_TRUE(engine.started()) << TOLVO_ENGINE_PATH; }
+    // Waits until the engine has built its tables, so that timings start with the engine
+    // ready to read commands.
+    void SetUp() override {
+        ASSERT_TRUE(engine.started()) << TOLVO_ENGINE_PATH;
+        ASSERT_TRUE(syncReady(engine).empty());
+    }
 };

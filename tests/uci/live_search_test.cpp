@@ -108,6 +108,19 @@ TEST_F(LiveSearch, RefusedPositionUnderPonderIsHeldUntilPonderhit) {
     EXPECT_EQ(bestMove(), "bestmove a1a1 ");
 }
 
+TEST_F(LiveSearch, StopInTheSameWriteAsGoAnswersEachSearchOnce) {
+    ASSERT_TRUE(engine.send("position startpos"));
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        // The "stop" is already buffered when the search starts polling.
+        ASSERT_TRUE(engine.write("go infinite\nstop\n"));
+        std::vector<std::string> lines;
+        ASSERT_TRUE(bestMove(&lines).has_value());
+        EXPECT_EQ(countPrefix(lines, "bestmove"), 1);
+    }
+    EXPECT_EQ(countPrefix(syncReady(engine), "bestmove"), 0);
+}
+
 TEST_F(LiveSearch, IsreadyDuringASearchIsAnsweredAtOnce) {
     ASSERT_TRUE(engine.send("position startpos"));
     ASSERT_TRUE(engine.send("go infinite"));

@@ -77,15 +77,17 @@ TEST_F(SearchLimits, MateModeEndsAtTheFirstCheckAfterTheFirstIteration) {
 }
 
 TEST_F(SearchLimits, ClockAnswersWellInsideTheRemainingTime) {
-    for (const char* go : {"go wtime 2000 btime 2000", "go wtime 300 btime 300",
+    for (const char* go : {"go wtime 2000 btime 2000", "go wtime 1000 btime 1000",
                            "go wtime 2000 btime 2000 winc 100 binc 100 movestogo 1"}) {
         SCOPED_TRACE(go);
         position("position startpos moves e2e4 e7e5");
         auto start = std::chrono::steady_clock::now();
         search(go);
         auto spent = duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
+        // The time factor may stretch the budget up to fourfold; the hard limit still leaves
+        // a twentieth of the clock.
         int64_t clock = std::stoll(std::string(go).substr(9));
-        EXPECT_LT(spent, clock * 3 / 4) << spent << " ms";
+        EXPECT_LT(spent, clock * 19 / 20 + 30) << spent << " ms";
     }
 }
 
@@ -98,21 +100,25 @@ TEST_F(SearchLimits, DepthBeatsInfiniteAndMoveTime) {
     EXPECT_LT(duration_cast<Ms>(std::chrono::steady_clock::now() - start).count(), 5000);
 }
 
-TEST_F(SearchLimits, NodesBeatPonderAndMoveTime) {
+TEST_F(SearchLimits, NodesBeatMoveTime) {
     position("position startpos");
     auto start = std::chrono::steady_clock::now();
     search("go nodes 20000 movetime 60000");
     EXPECT_LT(duration_cast<Ms>(std::chrono::steady_clock::now() - start).count(), 5000);
 }
 
-TEST_F(SearchLimits, MoveTimeIsNeverExceeded) {
+TEST_F(SearchLimits, MoveTimeEndsAtTheStretchedTimeButNeverPastIt) {
     position("position startpos");
     auto start = std::chrono::steady_clock::now();
-    search("go movetime 300");
+    std::vector<std::string> lines = search("go movetime 300");
     auto spent = duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
-    // The time factor can end the search earlier; never past the move time (plus the
-    // scheduling slack of a shared machine).
-    EXPECT_LT(spent, 300 + 150);
+    // With no clock given the side counts as short of time, so the search ends at the first
+    // check past 300 ms times the time factor. In the start position (twenty moves, scores
+    // far below 1000) each iteration's factor is at least 0.125, the easy-move factor, so the
+    // factor in force (the mean of the last two) is too; and a move time is never exceeded.
+    EXPECT_GE(spent, 300 * 0.125);
+    EXPECT_LT(spent, 300 + 200);
+    EXPECT_GT(std::stoi(fieldOf(finalReport(lines), "depth")), 1);
 }
 
 TEST_F(SearchLimits, OneLegalMoveIsPlayedAtOnceOnALongClock) {
