@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "search/control.h"
 #include "search/search.h"
 #include "search/startup.h"
+#include "search/tt.h"
 #include "support/checks.h"
 #include "support/scripted_platform.h"
 #include "uci/input.h"
