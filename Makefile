@@ -46,14 +46,13 @@ test: build
 	@$(MAKE) --no-print-directory windows-smoke
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
 
-# Every suite under AddressSanitizer and UndefinedBehaviorSanitizer; tests labelled "long"
-# (deep perft and search runs, already covered by the normal suite) are left out here.
+# Every suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
 	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVO_SANITIZE=ON >&2
 	@cmake --build $(ASAN_DIR) -j $(JOBS) >&2
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		ctest --output-on-failure -j $(JOBS) -LE long
+		ctest --output-on-failure -j $(JOBS)
 
 # build-windows/tolvo.exe: the engine for 64-bit Windows, linked statically.
 windows:
