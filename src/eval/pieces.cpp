@@ -108,22 +108,29 @@ void reachKingZone(Pass& ps, Bitboard a, int weight) {
     }
 }
 
+// What any piece's attack set earns, and what it adds to the pass: mobility over its area,
+// a visit to the enemy king zone, a touched enemy pawn.
+template <Color Us>
+PackedScore activity(Pass& ps, Bitboard a, Bitboard area, PackedScore mobility, int zoneWeight) {
+    ps.attacks[Us] |= a;
+    PackedScore score = popcount(a & area) * mobility;
+    reachKingZone<Us>(ps, a, zoneWeight);
+    if (a & pieces<Us ^ 1>(ps.p, WhitePawn)) score += TouchesPawn;
+    return score;
+}
+
 template <Color Us>
 PackedScore knights(Pass& ps) {
     constexpr Color Them = Us ^ 1;
     const Position& p = ps.p;
     const Bitboard area = ~p.bitboards[Us] & ~ps.pawnAttacks[Them];
-    const Bitboard theirPawns = pieces<Them>(p, WhitePawn);
     const Bitboard bigTargets =
         pieces<Them>(p, WhiteKing) | pieces<Them>(p, WhiteQueen) | pieces<Them>(p, WhiteRook);
     PackedScore score = 0;
     for (Bitboard b = pieces<Us>(p, WhiteKnight); b;) {
         const int s = popLsb(b);
         const Bitboard a = KnightAttacks[s];
-        ps.attacks[Us] |= a;
-        score += popcount(a & area) * KnightMobility;
-        reachKingZone<Us>(ps, a, KnightZoneWeight);
-        if (a & theirPawns) score += TouchesPawn;
+        score += activity<Us>(ps, a, area, KnightMobility, KnightZoneWeight);
         if (popcount(a & bigTargets) >= 2) score += KnightForksMajors;
         bool unchallenged;
         if (isOutpost<Us>(ps, s, unchallenged)) {
@@ -141,15 +148,11 @@ PackedScore bishopTerms(Pass& ps) {
     constexpr Color Them = Us ^ 1;
     const Position& p = ps.p;
     const Bitboard area = ~p.bitboards[Us] & ~ps.pawnAttacks[Them];
-    const Bitboard theirPawns = pieces<Them>(p, WhitePawn);
     PackedScore score = 0;
     for (Bitboard b = bishops<Us>(p); b;) {
         const int s = popLsb(b);
-        const Bitboard a = BishopAttacks(s, ps.occupied);
-        ps.attacks[Us] |= a;
-        score += popcount(a & area) * BishopMobility;
-        reachKingZone<Us>(ps, a, BishopZoneWeight);
-        if (a & theirPawns) score += TouchesPawn;
+        score +=
+            activity<Us>(ps, BishopAttacks(s, ps.occupied), area, BishopMobility, BishopZoneWeight);
         bool unchallenged;
         if (isOutpost<Us>(ps, s, unchallenged) && unchallenged) score += Outpost;
     }
@@ -180,11 +183,8 @@ PackedScore rooks(Pass& ps) {
     PackedScore score = 0;
     for (Bitboard b = pieces<Us>(p, WhiteRook); b;) {
         const int s = popLsb(b);
-        const Bitboard a = RookAttacks(s, ps.occupied);
-        ps.attacks[Us] |= a;
-        score += popcount(a & ps.rookArea[Us]) * RookMobility;
-        reachKingZone<Us>(ps, a, RookZoneWeight);
-        if (a & theirPawns) score += TouchesPawn;
+        score += activity<Us>(ps, RookAttacks(s, ps.occupied), ps.rookArea[Us], RookMobility,
+                              RookZoneWeight);
         score += openFile<Us>(ps, s, RookNoOwnPawn, RookNoPawn, RookNearKing);
         if (relativeRank<Us>(s) == 6 && seventhHasTargets) score += RookOnSeventh;
     }
@@ -193,17 +193,11 @@ PackedScore rooks(Pass& ps) {
 
 template <Color Us>
 PackedScore queens(Pass& ps) {
-    constexpr Color Them = Us ^ 1;
-    const Position& p = ps.p;
-    const Bitboard theirPawns = pieces<Them>(p, WhitePawn);
     PackedScore score = 0;
-    for (Bitboard b = pieces<Us>(p, WhiteQueen); b;) {
+    for (Bitboard b = pieces<Us>(ps.p, WhiteQueen); b;) {
         const int s = popLsb(b);
-        const Bitboard a = QueenAttacks(s, ps.occupied);
-        ps.attacks[Us] |= a;
-        score += popcount(a & ps.queenArea[Us]) * QueenMobility;
-        reachKingZone<Us>(ps, a, QueenZoneWeight);
-        if (a & theirPawns) score += TouchesPawn;
+        score += activity<Us>(ps, QueenAttacks(s, ps.occupied), ps.queenArea[Us], QueenMobility,
+                              QueenZoneWeight);
         score += openFile<Us>(ps, s, QueenNoOwnPawn, QueenNoPawn, QueenNearKing);
     }
     return score;

@@ -161,27 +161,15 @@ int RootSearch(Position& p, MoveList& rootMoves, int depth) {
             reportCurrentMove(m, n, depth >= 20 || (n == 1 && infinite));
 
         const bool check = givesCheck(p, m);
-        int extension = 2, reducible = 0;
-        if (!check) {
-            extension = 0;
-            reducible = 1;
-            ExtendMove(p, m, 1, 0, extension, reducible);
-        }
-        const int newDepth = depth - 2 + extension;
+        int extension, reducible;
+        moveExtension(p, m, check, 1, 0, extension, reducible);
 
         child.count = 0;
         makeMove(p, undo, m);
-        int score;
-        if (n == 1) {
-            score = -SearchPv[check](p, -MateScore, -alpha, newDepth, 1, AnyNode, child);
-        } else {
-            score = -SearchCut[check](p, -alpha, newDepth, 1, AnyNode);
-            if (score > alpha) {
-                score = -SearchPv[check](p, -MateScore, -alpha, newDepth, 1, AnyNode, child);
-                if (score > alpha) BestMoveChanged = 1;
-            }
-        }
+        const int score =
+            searchPvChild(p, n == 1, check, alpha, MateScore, depth - 2 + extension, 0, child);
         unmakeMove(p, undo, m);
+        if (n > 1 && score > alpha) BestMoveChanged = 1;
 
         if (score > top) {
             second = top;

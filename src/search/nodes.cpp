@@ -33,15 +33,6 @@ inline Probe probeNode(const Position& p, int beta, int depth, int ply, bool may
     return r;
 }
 
-inline void enterNode(Position& p, int ply, bool inCheck, Move hashMove) {
-    SearchStackEntry& e = SearchStack[ply];
-    p.stack = &e;
-    e.inCheck = inCheck;
-    e.pinned = pinnedPieces(p, Color(p.sideToMove));
-    e.hashMove = hashMove;
-    e.lastTacticalTo = NoSquare;
-}
-
 // Pieces other than pawns and the king: without them a null move proves little.
 inline bool hasPieces(const Position& p) {
     const int s = int(p.sideToMove);
@@ -52,14 +43,58 @@ inline int floorLog2(int n) {
     return 31 - __builtin_clz(unsigned(n));
 }
 
-// Quiet moves tried at a node before the one that failed high.
-struct QuietList {
+// The move loop of a node: its picker, the moves it has yielded, and the quiet ones among
+// them, which lose history when a later move fails high.
+struct MoveLoop {
+    MovePicker picker;
     int count;
-    Move moves[MaxMoves];
+    int quietCount;
+    Move quiets[MaxMoves];
 };
 
+// Sets up the node's stack entry and picker; returns the first move, 0 when there is none.
+template <bool InCheck>
+[[gnu::always_inline]] inline Move firstMove(MoveLoop& loop, Position& p, int ply, Move hashMove,
+                                             bool deferLosingQuiets) {
+    enterNode(p, ply, InCheck, hashMove);
+    startPicker(loop.picker, p, InCheck, deferLosingQuiets);
+    loop.count = 0;
+    loop.quietCount = 0;
+    return NextMove(loop.picker);
+}
+
+// The score of a node without moves: mated, or stalemate.
+template <bool InCheck>
+inline int noMoveScore(int ply) {
+    return InCheck ? ply - MateScore : 0;
+}
+
+// What a node knows of a move before searching it. One step for every kind, so that counting
+// the move, recording it as quiet or as the ply's last tactical move, and choosing its
+// extension happen alike everywhere.
+struct MoveFacts {
+    bool check;
+    bool quiet;
+    int extension;  // half-plies
+    int reducible;
+};
+
+template <int PvNode>
+[[gnu::always_inline]] inline MoveFacts examineMove(Position& p, Move m, int ply, MoveLoop& loop) {
+    ++loop.count;
+    MoveFacts f;
+    f.check = givesCheck(p, m);
+    f.quiet = !isTactical(p, m);
+    if (f.quiet)
+        loop.quiets[loop.quietCount++] = m;
+    else
+        SearchStack[ply].lastTacticalTo = uint32_t(moveTo(m));
+    moveExtension(p, m, f.check, PvNode, ply, f.extension, f.reducible);
+    return f;
+}
+
 // Killers and history learn from a fail-high; the table keeps its move.
-inline void cutoff(Position& p, int ply, Move m, bool quiet, const QuietList& quiets, int depth,
+inline void cutoff(Position& p, int ply, Move m, bool quiet, const MoveLoop& loop, int depth,
                    int score) {
     const int bonus = depth * depth;
     if (quiet) {
@@ -71,21 +106,39 @@ inline void cutoff(Position& p, int ply, Move m, bool quiet, const QuietList& qu
         int32_t& h = HistoryTable[p.board[moveFrom(m)]][moveTo(m)];
         h = h + bonus > 32000 ? 32000 : h + bonus;
     }
-    for (int i = 0; i < quiets.count - 1; ++i) {
-        const Move q = quiets.moves[i];
+    for (int i = 0; i < loop.quietCount - 1; ++i) {
+        const Move q = loop.quiets[i];
         int32_t& h = HistoryTable[p.board[moveFrom(q)]][moveTo(q)];
         h = h - bonus < -32000 ? -32000 : h - bonus;
     }
     storeEntry(p, m, depth, ply, BoundLower, score);
 }
 
-// The late-move rules: whether a move is dropped unsearched, else how much it is reduced.
-// Returns -1 for a dropped move.
-template <bool Reduce>
-inline int lateMove(const Position& p, Move m, bool quiet, int count, int depth, int eval,
-                    int beta) {
+// A null-window node's best score so far takes the move's score when higher; true when that
+// fails high, after the cutoff has been recorded.
+[[gnu::always_inline]] inline bool raisesBest(Position& p, int ply, Move m, const MoveFacts& f,
+                                              const MoveLoop& loop, int depth, int score, int& best,
+                                              int beta) {
+    if (score <= best) return false;
+    best = score;
+    if (best < beta) return false;
+    cutoff(p, ply, m, f.quiet, loop, depth, score);
+    return true;
+}
+
+// The late-move rules of the null-window kinds: whether a move is dropped unsearched, else
+// how much it is reduced. Returns -1 for a dropped move. Only quiet-stage moves of a node not
+// in check, after three moves and once a move has escaped being mated, come under them.
+template <bool InCheck, bool Reduce>
+[[gnu::always_inline]] inline int lateMove(const Position& p, Move m, const MoveFacts& f,
+                                           const MoveLoop& loop, int best, int depth, int eval,
+                                           int beta) {
+    if (InCheck || !f.reducible || currentStage(loop.picker) < StageQuiets || best <= -MateBound ||
+        loop.count < 4)
+        return 0;
     const int d = pruneIndex(depth);
-    if (!quiet) return Reduce ? 2 : 0;
+    const int count = loop.count;
+    if (!f.quiet) return Reduce ? 2 : 0;
     if (count > PruneLimitA[d] || (count > PruneLimitB[d] && eval + 335 < beta) ||
         (count > PruneLimitC[d] && StaticExchange(p, m) < 0))
         return -1;
@@ -100,13 +153,8 @@ int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags);
 template <bool InCheck>
 int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
     if (depth < 2) return Quiesce[InCheck](p, beta, 0, ply);
-    countNode();
-    if (ply >= MaxPly) return evaluate(p);
-    if (ply > SelDepth) SelDepth = ply;
-    const int alphaBound = ply - MateScore > beta - 1 ? ply - MateScore : beta - 1;
-    if (beta > MateScore - ply) beta = MateScore - ply;
-    if (alphaBound >= beta) return alphaBound;
-    if (IsDraw(p)) return 0;
+    int alpha = beta - 1, decided;
+    if (decidedOnEntry<true>(p, alpha, beta, ply, decided)) return decided;
     const Probe probe = probeNode(p, beta, depth, ply, true);
     if (probe.cutoff) return probe.score;
 
@@ -131,47 +179,20 @@ int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
         }
     }
 
-    enterNode(p, ply, InCheck, probe.move);
-    MovePicker mp;
-    startPicker(mp, p, InCheck, false);
-    Move m = NextMove(mp);
-    if (!m) return InCheck ? ply - MateScore : 0;
-
-    QuietList quiets;
-    quiets.count = 0;
+    MoveLoop loop;
+    Move m = firstMove<InCheck>(loop, p, ply, probe.move, false);
+    if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     int best = NoScore;
-    int count = 0;
-    for (; m; m = NextMove(mp)) {
-        ++count;
-        const bool check = givesCheck(p, m);
-        const bool quiet = !isTactical(p, m);
-        if (quiet)
-            quiets.moves[quiets.count++] = m;
-        else
-            SearchStack[ply].lastTacticalTo = uint32_t(moveTo(m));
-        int extension = 0, reducible = 1;
-        if (check) {
-            extension = 2;
-            reducible = 0;
-        } else {
-            ExtendMove(p, m, 0, ply, extension, reducible);
-        }
-        if (!InCheck && reducible && currentStage(mp) >= StageQuiets && best > -MateBound &&
-            count >= 4 && lateMove<false>(p, m, quiet, count, depth, eval, beta) < 0)
-            continue;
+    for (; m; m = NextMove(loop.picker)) {
+        const MoveFacts f = examineMove<0>(p, m, ply, loop);
+        if (lateMove<InCheck, false>(p, m, f, loop, best, depth, eval, beta) < 0) continue;
 
         makeMove(p, undo, m);
         const int score =
-            -SearchShallow[check](p, 1 - beta, depth - 2 + extension, ply + 1, AnyNode);
+            -SearchShallow[f.check](p, 1 - beta, depth - 2 + f.extension, ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (score > best) {
-            best = score;
-            if (best >= beta) {
-                cutoff(p, ply, m, quiet, quiets, depth, score);
-                return score;
-            }
-        }
+        if (raisesBest(p, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
@@ -180,13 +201,8 @@ int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
 template <bool InCheck, bool Cut>
 int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
     if (depth < 7) return ShallowNode<InCheck>(p, beta, depth, ply, flags);
-    countNode();
-    if (ply >= MaxPly) return evaluate(p);
-    if (ply > SelDepth) SelDepth = ply;
-    const int alphaBound = ply - MateScore > beta - 1 ? ply - MateScore : beta - 1;
-    if (beta > MateScore - ply) beta = MateScore - ply;
-    if (alphaBound >= beta) return alphaBound;
-    if (IsDraw(p)) return 0;
+    int alpha = beta - 1, decided;
+    if (decidedOnEntry<true>(p, alpha, beta, ply, decided)) return decided;
     const Probe probe = probeNode(p, beta, depth, ply, true);
     if (probe.cutoff) return probe.score;
     Move hashMove = probe.move;
@@ -218,54 +234,25 @@ int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
         hashMove = probeMove(p);
     }
 
-    enterNode(p, ply, InCheck, hashMove);
-    MovePicker mp;
-    startPicker(mp, p, InCheck, true);
-    Move m = NextMove(mp);
-    if (!m) return InCheck ? ply - MateScore : 0;
-
-    QuietList quiets;
-    quiets.count = 0;
+    MoveLoop loop;
+    Move m = firstMove<InCheck>(loop, p, ply, hashMove, true);
+    if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     int best = NoScore;
-    int count = 0;
-    for (; m; m = NextMove(mp)) {
-        ++count;
-        const bool check = givesCheck(p, m);
-        const bool quiet = !isTactical(p, m);
-        if (quiet)
-            quiets.moves[quiets.count++] = m;
-        else
-            SearchStack[ply].lastTacticalTo = uint32_t(moveTo(m));
-        int extension = 0, reducible = 1;
-        if (check) {
-            extension = 2;
-            reducible = 0;
-        } else {
-            ExtendMove(p, m, 0, ply, extension, reducible);
-        }
-        const int newDepth = depth - 2 + extension;
-        int reduction = 0;
-        if (!InCheck && reducible && currentStage(mp) >= StageQuiets && best > -MateBound &&
-            count >= 4) {
-            reduction = lateMove<true>(p, m, quiet, count, depth, eval, beta);
-            if (reduction < 0) continue;
-        }
+    for (; m; m = NextMove(loop.picker)) {
+        const MoveFacts f = examineMove<0>(p, m, ply, loop);
+        const int newDepth = depth - 2 + f.extension;
+        const int reduction = lateMove<InCheck, true>(p, m, f, loop, best, depth, eval, beta);
+        if (reduction < 0) continue;
 
         // Cut nodes expect their children to fail low, and all nodes theirs to fail high.
         const ScoutSearch* child = Cut ? SearchAll : SearchCut;
         makeMove(p, undo, m);
-        int score = -child[check](p, 1 - beta, newDepth - reduction, ply + 1, AnyNode);
+        int score = -child[f.check](p, 1 - beta, newDepth - reduction, ply + 1, AnyNode);
         if (reduction > 0 && score >= beta)
-            score = -child[check](p, 1 - beta, newDepth, ply + 1, AnyNode);
+            score = -child[f.check](p, 1 - beta, newDepth, ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (score > best) {
-            best = score;
-            if (best >= beta) {
-                cutoff(p, ply, m, quiet, quiets, depth, score);
-                return score;
-            }
-        }
+        if (raisesBest(p, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
@@ -274,13 +261,8 @@ int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
 template <bool InCheck>
 int PvNode(Position& p, int alpha, int beta, int depth, int ply, uint32_t flags, PvLine& pv) {
     if (depth < 2) return QuiescePv[InCheck](p, alpha, beta, depth, ply, pv);
-    countNode();
-    if (ply >= MaxPly) return evaluate(p);
-    if (ply > SelDepth) SelDepth = ply;
-    if (alpha < ply - MateScore) alpha = ply - MateScore;
-    if (beta > MateScore - ply) beta = MateScore - ply;
-    if (alpha >= beta) return alpha;
-    if (IsDraw(p)) return 0;
+    int decided;
+    if (decidedOnEntry<true>(p, alpha, beta, ply, decided)) return decided;
     Move hashMove = probeNode(p, beta, depth, ply, false).move;
 
     if (!hashMove && depth >= 8) {
@@ -288,46 +270,20 @@ int PvNode(Position& p, int alpha, int beta, int depth, int ply, uint32_t flags,
         hashMove = probeMove(p);
     }
 
-    enterNode(p, ply, InCheck, hashMove);
-    MovePicker mp;
-    startPicker(mp, p, InCheck, true);
-    Move m = NextMove(mp);
-    if (!m) return InCheck ? ply - MateScore : 0;
-
-    QuietList quiets;
-    quiets.count = 0;
+    MoveLoop loop;
+    Move m = firstMove<InCheck>(loop, p, ply, hashMove, true);
+    if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     PvLine child;
     int best = NoScore;
     Move bestMove = 0;
     int bound = BoundUpper;
-    int count = 0;
-    for (; m; m = NextMove(mp)) {
-        ++count;
-        const bool check = givesCheck(p, m);
-        const bool quiet = !isTactical(p, m);
-        if (quiet)
-            quiets.moves[quiets.count++] = m;
-        else
-            SearchStack[ply].lastTacticalTo = uint32_t(moveTo(m));
-        int extension = 2, reducible = 0;
-        if (!check) {
-            extension = 0;
-            reducible = 1;
-            ExtendMove(p, m, 1, ply, extension, reducible);
-        }
-        const int newDepth = depth - 2 + extension;
-
+    for (; m; m = NextMove(loop.picker)) {
+        const MoveFacts f = examineMove<1>(p, m, ply, loop);
         child.count = 0;
         makeMove(p, undo, m);
-        int score;
-        if (count == 1) {
-            score = -SearchPv[check](p, -beta, -alpha, newDepth, ply + 1, AnyNode, child);
-        } else {
-            score = -SearchCut[check](p, -alpha, newDepth, ply + 1, AnyNode);
-            if (score > alpha)
-                score = -SearchPv[check](p, -beta, -alpha, newDepth, ply + 1, AnyNode, child);
-        }
+        const int score = searchPvChild(p, loop.count == 1, f.check, alpha, beta,
+                                        depth - 2 + f.extension, ply, child);
         unmakeMove(p, undo, m);
 
         if (score > best) {
@@ -338,7 +294,7 @@ int PvNode(Position& p, int alpha, int beta, int depth, int ply, uint32_t flags,
                 bestMove = m;
                 buildPv(pv, m, child);
                 if (score >= beta) {
-                    cutoff(p, ply, m, quiet, quiets, depth, score);
+                    cutoff(p, ply, m, f.quiet, loop, depth, score);
                     return score;
                 }
             }

@@ -2,7 +2,9 @@
 // for a side to move that is not in check, entry 1 for one that is.
 #pragma once
 
+#include "board/attacks.h"
 #include "board/position.h"
+#include "eval/eval.h"
 #include "search/control.h"
 #include "search/state.h"
 
@@ -28,9 +30,49 @@ extern const ScoutSearch SearchShallow[2];
 extern const ScoutQuiescence Quiesce[2];
 extern const PvQuiescence QuiescePv[2];
 
+// A PV node's child, the move already made: the first with the full window, the others
+// with a null window first and again with the full window when they beat alpha.
+inline int searchPvChild(Position& p, bool first, bool check, int alpha, int beta, int depth,
+                         int ply, PvLine& child) {
+    if (!first) {
+        const int score = -SearchCut[check](p, -alpha, depth, ply + 1, AnyNode);
+        if (score <= alpha) return score;
+    }
+    return -SearchPv[check](p, -beta, -alpha, depth, ply + 1, AnyNode, child);
+}
+
 // Counts the node; every 1024th node looks at the clock, which may end the search.
 inline void countNode() {
     if ((++NodeCount & 1023) == 0) checkTime();
+}
+
+// Every node's first steps, quiescence included: counts the node and narrows the window to
+// the mate scores still reachable from this ply. True, with `score`, when that decides the
+// node: at the ply limit, when the narrowed window is empty, or in a drawn position.
+// Null-window nodes pass beta - 1 as alpha.
+template <bool CountsSelDepth>
+[[gnu::always_inline]] inline bool decidedOnEntry(Position& p, int& alpha, int& beta, int ply,
+                                                  int& score) {
+    countNode();
+    if (ply >= MaxPly) {
+        score = evaluate(p);
+        return true;
+    }
+    if (CountsSelDepth && ply > SelDepth) SelDepth = ply;
+    if (alpha < ply - MateScore) alpha = ply - MateScore;
+    if (beta > MateScore - ply) beta = MateScore - ply;
+    score = alpha >= beta ? alpha : 0;
+    return alpha >= beta || IsDraw(p);
+}
+
+// Fills the node's stack entry, which the legality tests, the generators and the picker read.
+[[gnu::always_inline]] inline void enterNode(Position& p, int ply, bool inCheck, Move hashMove) {
+    SearchStackEntry& e = SearchStack[ply];
+    p.stack = &e;
+    e.inCheck = inCheck;
+    e.pinned = pinnedPieces(p, Color(p.sideToMove));
+    e.hashMove = hashMove;
+    e.lastTacticalTo = NoSquare;
 }
 
 inline bool isMateBound(int beta) {

@@ -43,6 +43,15 @@ inline uint32_t currentStage(const MovePicker& mp) {
     return StageSequence[mp.stageIndex];
 }
 
+// Fills the stage's list on the stage's first visit; true when it did.
+inline bool generateOnce(MovePicker& mp, GeneratorKind kind) {
+    if (!mp.stageFresh) return false;
+    clearList(mp.moves);
+    generateMoves(kind, *mp.position, mp.moves, mp.targets);
+    mp.stageFresh = 0;
+    return true;
+}
+
 // The next move, or 0 once the picker is exhausted (and on every call after that).
 inline Move NextMove(MovePicker& mp) {
     Position& p = *mp.position;
@@ -62,11 +71,7 @@ inline Move NextMove(MovePicker& mp) {
                 }
                 break;
             case StageGoodCaptures:
-                if (mp.stageFresh) {
-                    clearList(list);
-                    generateMoves(GenCaptures, p, list, mp.targets);
-                    mp.stageFresh = 0;
-                }
+                generateOnce(mp, GenCaptures);
                 while (list.cursor < list.count) {
                     const Move m = list.moveWords[list.cursor++];
                     if (!m) break;
@@ -96,11 +101,7 @@ inline Move NextMove(MovePicker& mp) {
                 }
                 break;
             case StageQuiets:
-                if (mp.stageFresh) {
-                    clearList(list);
-                    generateMoves(GenQuiets, p, list, mp.targets);
-                    mp.stageFresh = 0;
-                }
+                generateOnce(mp, GenQuiets);
                 while (list.cursor < list.count) {
                     const Move m = list.moveWords[list.cursor++];
                     if (m == e.hashMove || m == e.killer1 || m == e.killer2) continue;
@@ -117,10 +118,7 @@ inline Move NextMove(MovePicker& mp) {
                 }
                 break;
             case StageEvasions:
-                if (mp.stageFresh) {
-                    clearList(list);
-                    generateMoves(GenEvasions, p, list);
-                    mp.stageFresh = 0;
+                if (generateOnce(mp, GenEvasions)) {
                     for (int i = 0; i < list.count; ++i) {
                         if (list.moveWords[i] != e.hashMove || !e.hashMove) continue;
                         for (int j = i; j > 0; --j) list.moveWords[j] = list.moveWords[j - 1];

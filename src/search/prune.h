@@ -53,3 +53,11 @@ inline void ExtendMove(const Position& p, Move m, int pvNode, int ply, int& exte
         }
     }
 }
+
+// Extension and reducibility of any move: a check is extended by a ply and never reduced.
+inline void moveExtension(const Position& p, Move m, bool check, int pvNode, int ply,
+                          int& extension, int& reducible) {
+    extension = check ? 2 : 0;
+    reducible = check ? 0 : 1;
+    if (!check) ExtendMove(p, m, pvNode, ply, extension, reducible);
+}

@@ -11,14 +11,6 @@ bool sideToMoveInCheck(const Position& p) {
 
 namespace {
 
-inline void enterNode(Position& p, int ply, bool inCheck) {
-    SearchStackEntry& e = SearchStack[ply];
-    p.stack = &e;
-    e.inCheck = inCheck;
-    e.pinned = pinnedPieces(p, Color(p.sideToMove));
-    e.hashMove = 0;
-}
-
 // Captures that cannot lift a failing score up to beta are not even generated: the
 // opponent's cheap pieces leave the target set as the gap to beta grows.
 inline Bitboard deltaTargets(const Position& p, int eval, int beta, int& best) {
@@ -41,40 +33,37 @@ inline Bitboard deltaTargets(const Position& p, int eval, int beta, int& best) {
 
 template <bool InCheck>
 int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
-    countNode();
-    if (ply >= MaxPly) return evaluate(p);
-    const int alphaBound = ply - MateScore > beta - 1 ? ply - MateScore : beta - 1;
-    if (beta > MateScore - ply) beta = MateScore - ply;
-    if (alphaBound >= beta) return alphaBound;
-    if (IsDraw(p)) return 0;
+    int alpha = beta - 1, decided;
+    if (decidedOnEntry<false>(p, alpha, beta, ply, decided)) return decided;
 
     MoveList list;
     clearList(list);
     UndoInfo undo;
+    int best = NoScore;
+
+    // Searches one move; true when it fails high.
+    auto tryMove = [&](Move m, int childDepth) {
+        makeMove(p, undo, m);
+        const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, childDepth, ply + 1);
+        unmakeMove(p, undo, m);
+        if (score > best) best = score;
+        return score >= beta;
+    };
 
     if constexpr (InCheck) {
-        enterNode(p, ply, true);
+        enterNode(p, ply, true, 0);
         generateMoves(GenEvasions, p, list);
         if (list.count == 0) return ply - MateScore;
         // A forced reply does not use up quiescence depth.
         const int childDepth = list.count == 1 ? qdepth + 1 : qdepth - 1;
-        int best = NoScore;
-        for (int i = 0; i < list.count; ++i) {
-            const Move m = list.moveWords[i];
-            makeMove(p, undo, m);
-            const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, childDepth, ply + 1);
-            unmakeMove(p, undo, m);
-            if (score > best) {
-                best = score;
-                if (score >= beta) return score;
-            }
-        }
+        for (int i = 0; i < list.count; ++i)
+            if (tryMove(list.moveWords[i], childDepth)) return best;
         return best;
     } else {
         const int eval = evaluate(p);
         if (eval >= beta) return eval;
-        int best = eval;
-        enterNode(p, ply, false);
+        best = eval;
+        enterNode(p, ply, false, 0);
 
         generateMoves(GenCaptures, p, list, deltaTargets(p, eval, beta, best));
         for (int i = 0; i < list.count; ++i) {
@@ -83,13 +72,7 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
             if (SeeValue[p.board[moveFrom(m)]] > SeeValue[p.board[moveTo(m)]] &&
                 StaticExchange(p, m) < 0)
                 continue;
-            makeMove(p, undo, m);
-            const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, qdepth - 1, ply + 1);
-            unmakeMove(p, undo, m);
-            if (score > best) {
-                best = score;
-                if (score >= beta) return score;
-            }
+            if (tryMove(m, qdepth - 1)) return best;
         }
         if (qdepth < 0) return best;
 
@@ -97,14 +80,7 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
         generateMoves(GenQuietChecks, p, list);
         for (int i = 0; i < list.count; ++i) {
             const Move m = list.moveWords[i];
-            if (!isLegal(p, m) || StaticExchange(p, m) < 0) continue;
-            makeMove(p, undo, m);
-            const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, qdepth - 1, ply + 1);
-            unmakeMove(p, undo, m);
-            if (score > best) {
-                best = score;
-                if (score >= beta) return score;
-            }
+            if (isLegal(p, m) && StaticExchange(p, m) >= 0 && tryMove(m, qdepth - 1)) return best;
         }
         return best;
     }
@@ -112,12 +88,8 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
 
 template <bool InCheck>
 int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine& pv) {
-    countNode();
-    if (ply >= MaxPly) return evaluate(p);
-    if (alpha < ply - MateScore) alpha = ply - MateScore;
-    if (beta > MateScore - ply) beta = MateScore - ply;
-    if (alpha >= beta) return alpha;
-    if (IsDraw(p)) return 0;
+    int decided;
+    if (decidedOnEntry<false>(p, alpha, beta, ply, decided)) return decided;
 
     MoveList list;
     clearList(list);
@@ -144,7 +116,7 @@ int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine&
     };
 
     if constexpr (InCheck) {
-        enterNode(p, ply, true);
+        enterNode(p, ply, true, 0);
         generateMoves(GenEvasions, p, list);
         if (list.count == 0) return ply - MateScore;
         if (list.count == 1) qdepth += 2;  // the child gets qdepth + 1
@@ -156,7 +128,7 @@ int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine&
         if (eval >= beta) return eval;
         best = eval;
         if (eval > alpha) alpha = eval;
-        enterNode(p, ply, false);
+        enterNode(p, ply, false, 0);
 
         generateMoves(GenCaptures, p, list);
         for (int i = 0; i < list.count; ++i) {

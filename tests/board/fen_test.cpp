@@ -1,76 +1,58 @@
 #include "board/fen.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstring>
-#include <string>
+#include <tuple>
 
-#include "board/squares.h"
+#include "board/positions.h"
 
 namespace {
 
 // Invariants that every table read relies on, whatever text the position came from.
 void expectSafeToIndex(const Position& p, const std::string& text) {
-    EXPECT_GE(p.kingSquare[White], 0) << text;
-    EXPECT_LT(p.kingSquare[White], 64) << text;
-    EXPECT_GE(p.kingSquare[Black], 0) << text;
-    EXPECT_LT(p.kingSquare[Black], 64) << text;
+    SCOPED_TRACE(text.substr(0, 100));
+    for (Color c : {White, Black}) EXPECT_TRUE(p.kingSquare[c] >= 0 && p.kingSquare[c] < 64);
     EXPECT_TRUE(p.epSquare == NoSquare || (p.epSquare >= 16 && p.epSquare < 24) ||
-                (p.epSquare >= 40 && p.epSquare < 48))
-        << text;
-    EXPECT_LE(p.sideToMove, 1u) << text;
-    EXPECT_LE(p.castleRights, 15) << text;
-    EXPECT_EQ(p.keyCount, 1) << text;
-    for (int s = 0; s < 64; ++s) {
-        EXPECT_GE(p.board[s], 0) << text;
-        EXPECT_LE(p.board[s], BlackKing) << text;
-        EXPECT_NE(p.board[s], 1) << text;
-    }
+                (p.epSquare >= 40 && p.epSquare < 48));
+    EXPECT_LE(p.sideToMove, 1u);
+    EXPECT_LE(p.castleRights, 15);
+    EXPECT_EQ(p.keyCount, 1);
+    for (int s = 0; s < 64; ++s)
+        EXPECT_TRUE(p.board[s] == Empty || (p.board[s] >= WhitePawn && p.board[s] <= BlackKing));
 }
 
 TEST(Fen, StartPositionFillsEveryField) {
-    static Position p;
-    loadFen(p, StartFen);
-    EXPECT_EQ(p.board[sq("e1")], WhiteKing);
-    EXPECT_EQ(p.board[sq("e8")], BlackKing);
-    EXPECT_EQ(p.board[sq("c1")], WhiteDarkBishop);
-    EXPECT_EQ(p.board[sq("f1")], WhiteLightBishop);
-    EXPECT_EQ(p.board[sq("c8")], BlackLightBishop);
-    EXPECT_EQ(p.board[sq("f8")], BlackDarkBishop);
-    EXPECT_EQ(p.castleRights, 15);
-    EXPECT_EQ(p.epSquare, uint32_t(NoSquare));
-    EXPECT_EQ(p.rule50, 0);
-    EXPECT_EQ(p.sideToMove, uint32_t(White));
-    EXPECT_EQ(p.kingSquare[White], sq("e1"));
-    EXPECT_EQ(p.kingSquare[Black], sq("e8"));
-    EXPECT_EQ(p.keyCount, 1);
-    EXPECT_EQ(p.keyHistory[0], p.key);
+    const Position& p = setUp(StartFen);
+    EXPECT_EQ(std::make_tuple(p.board[sq("c1")], p.board[sq("f1")], p.board[sq("c8")],
+                              p.board[sq("f8")], p.board[sq("e1")], p.board[sq("e8")]),
+              std::make_tuple(WhiteDarkBishop, WhiteLightBishop, BlackLightBishop, BlackDarkBishop,
+                              WhiteKing, BlackKing));
+    EXPECT_EQ(std::make_tuple(p.castleRights, p.epSquare, p.rule50, p.sideToMove, p.kingSquare[0],
+                              p.kingSquare[1], p.keyCount, p.keyHistory[0]),
+              std::make_tuple(15, 64u, 0, 0u, sq("e1"), sq("e8"), 1, p.key));
     EXPECT_EQ(p.bitboards[White], 0xFFFFull);
     EXPECT_TRUE(isSearchable(p));
 }
 
-TEST(Fen, EachCastlingPatternGivesItsRightsAndTheEnPassantFieldFollows) {
+TEST(Fen, EachCastlingPatternGivesItsRightsAndTheFieldsAfterItFollow) {
     const struct {
         const char* field;
         int rights;
     } cases[] = {{"KQkq", 15}, {"K", 1},    {"Q", 2},    {"k", 4},   {"q", 8},   {"KQ", 3},
                  {"Kk", 5},    {"Kq", 9},   {"Qk", 6},   {"Qq", 10}, {"kq", 12}, {"KQk", 7},
                  {"KQq", 11},  {"Kkq", 13}, {"Qkq", 14}, {"-", 0}};
+    static Position p;
     for (const auto& c : cases) {
         const std::string fen = std::string("r3k2r/8/8/8/4P3/8/8/R3K2R b ") + c.field + " e3 17 40";
-        static Position p;
         std::memset(&p, 0, sizeof p);
         parseFen(p, fen.c_str());
         EXPECT_EQ(p.castleRights, c.rights) << fen;
         EXPECT_EQ(p.epSquare, uint32_t(sq("e3"))) << fen;
         EXPECT_EQ(p.rule50, 17) << fen;
     }
-}
-
-TEST(Fen, UnknownCastlingOrderGivesNoRightsAndShiftsTheFields) {
-    static Position p;
+    // Letters out of order give no rights and shift the fields: the en-passant field is read
+    // from "kK" (no square), the half-move counter from "37".
     std::memset(&p, 0, sizeof p);
-    // The en-passant field is read from "kK" (no square), the half-move counter from "37".
     parseFen(p, "r3k2r/8/8/8/8/8/8/R3K2R w kK 37 5");
     EXPECT_EQ(p.castleRights, 0);
     EXPECT_EQ(p.epSquare, uint32_t(NoSquare));
@@ -78,35 +60,30 @@ TEST(Fen, UnknownCastlingOrderGivesNoRightsAndShiftsTheFields) {
 }
 
 TEST(Fen, EnPassantSquareIsKeptOnlyWhenADoublePushExplainsIt) {
-    static Position p;
-    loadFen(p, "4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1");
-    EXPECT_EQ(p.epSquare, uint32_t(sq("e3")));
-    loadFen(p, "4k3/8/8/8/4P3/8/8/4K3 w - e3 0 1");
-    EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << "wrong side to move";
-    loadFen(p, "4k3/8/8/8/8/8/8/4K3 b - e3 0 1");
-    EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << "no pawn in front";
-    loadFen(p, "4k3/8/8/8/4P3/4n3/8/4K3 b - e3 0 1");
-    EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << "square occupied";
-    loadFen(p, "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
-    EXPECT_EQ(p.epSquare, uint32_t(sq("d6")));
+    const struct {
+        const char* fen;
+        int ep;
+    } cases[] = {
+        {"4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1", sq("e3")},
+        {"4k3/8/8/8/4P3/8/8/4K3 w - e3 0 1", NoSquare},    // wrong side to move
+        {"4k3/8/8/8/8/8/8/4K3 b - e3 0 1", NoSquare},      // no pawn in front
+        {"4k3/8/8/8/4P3/4n3/8/4K3 b - e3 0 1", NoSquare},  // square occupied
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", sq("d6")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(setUp(c.fen).epSquare, uint32_t(c.ep)) << c.fen;
     for (const char* field : {"e4", "z9", "a0", "h9", "~~", "e", "-x"}) {
         const std::string fen = std::string("4k3/8/8/3pP3/8/8/8/4K3 w - ") + field + " 0 1";
-        loadFen(p, fen.c_str());
+        const Position& p = setUp(fen.c_str());
         EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << fen;
         expectSafeToIndex(p, fen);
     }
 }
 
 TEST(Fen, HalfMoveCounterIsReadLikeANumberAndKeptInEightBits) {
-    static Position p;
-    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - - 120 1");
-    EXPECT_EQ(p.rule50, 120);
-    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - -");
-    EXPECT_EQ(p.rule50, 0);
-    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - - 300 1");
-    EXPECT_EQ(p.rule50, 300 % 256);
-    loadFen(p, "4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999999 1");
-    expectSafeToIndex(p, "long counter");
+    EXPECT_EQ(setUp("4k3/8/8/8/8/8/8/4K3 w - - 120 1").rule50, 120);
+    EXPECT_EQ(setUp("4k3/8/8/8/8/8/8/4K3 w - -").rule50, 0);
+    EXPECT_EQ(setUp("4k3/8/8/8/8/8/8/4K3 w - - 300 1").rule50, 300 % 256);
+    expectSafeToIndex(setUp("4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999999 1"), "long");
 }
 
 TEST(Fen, CharactersThatAreNoPieceTakeNoSquare) {
@@ -118,10 +95,9 @@ TEST(Fen, CharactersThatAreNoPieceTakeNoSquare) {
 }
 
 TEST(Fen, EmptyTextOrLeadingBlankGivesAnEmptyBoard) {
-    static Position p;
     for (const char* text :
          {"", " ", "  rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"}) {
-        loadFen(p, text);
+        const Position& p = setUp(text);
         EXPECT_EQ(occupancy(p), 0u) << text;
         EXPECT_EQ(p.epSquare, uint32_t(NoSquare)) << text;
         expectSafeToIndex(p, text);
@@ -136,12 +112,11 @@ TEST(Fen, EveryTruncationOfAFenIsReadSafely) {
         "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 2",
         "8/8/8/8/8/8/8/8 b Qk - 12 7",
     };
-    static Position p;
     for (const std::string& fen : fens) {
         for (size_t n = 0; n <= fen.size(); ++n) {
             // A heap copy of exactly n characters lets a memory checker see any overread.
             const std::string cut = fen.substr(0, n);
-            loadFen(p, cut.c_str());
+            Position& p = setUp(cut.c_str());
             expectSafeToIndex(p, cut);
             isSearchable(p);
         }
@@ -149,44 +124,32 @@ TEST(Fen, EveryTruncationOfAFenIsReadSafely) {
 }
 
 TEST(Fen, OverlongBoardFieldsAndHugeTextsStayInsideTheRecord) {
-    static Position p;
-    loadFen(p,
-            "KKKKKKKK/QQQQQQQQ/RRRRRRRR/BBBBBBBB/NNNNNNNN/PPPPPPPP/pppppppp/kkkkkkkk/"
-            "qqqqqqqq/8/8/8/rrrrrrrr w KQkq e6 7 1");
+    const Position& p = setUp(
+        "KKKKKKKK/QQQQQQQQ/RRRRRRRR/BBBBBBBB/NNNNNNNN/PPPPPPPP/pppppppp/kkkkkkkk/"
+        "qqqqqqqq/8/8/8/rrrrrrrr w KQkq e6 7 1");
     EXPECT_EQ(p.board[sq("a8")], WhiteKing);
     EXPECT_EQ(p.board[sq("h1")], BlackKing);
     expectSafeToIndex(p, "more than 64 squares");
     EXPECT_FALSE(isSearchable(p));
-
-    std::string huge(70000, 'Q');
-    loadFen(p, huge.c_str());
-    expectSafeToIndex(p, "70,000 queens");
-    EXPECT_FALSE(isSearchable(p));
-    huge = std::string(StartFen) + std::string(70000, ' ') + "x";
-    loadFen(p, huge.c_str());
-    expectSafeToIndex(p, "start position and 70,000 blanks");
-    std::string digits(70000, '8');
-    loadFen(p, digits.c_str());
-    expectSafeToIndex(p, "70,000 digits");
+    for (const std::string& huge : {std::string(70000, 'Q'), std::string(70000, '8'),
+                                    std::string(StartFen) + std::string(70000, ' ') + "x"}) {
+        expectSafeToIndex(setUp(huge.c_str()), huge);
+        EXPECT_EQ(isSearchable(p), huge.back() == 'x');
+    }
 }
 
 TEST(Fen, MissingKingLeavesAnInRangeKingSquare) {
-    static Position p;
-    loadFen(p, "8/8/8/8/8/8/8/4K3 w - - 0 1");
+    const Position& p = setUp("8/8/8/8/8/8/8/4K3 w - - 0 1");
     EXPECT_EQ(p.kingSquare[White], sq("e1"));
     EXPECT_EQ(p.kingSquare[Black], 0);
-    EXPECT_FALSE(isSearchable(p));
 }
 
 TEST(Fen, TooManyPiecesOfOneCodeStillIndexTheMaterialKeyInRange) {
-    static Position p;
-    loadFen(p, "NNNNNNNN/NNNN4/8/8/8/8/8/k6K w - - 0 1");
+    const Position& p = setUp("NNNNNNNN/NNNN4/8/8/8/8/8/k6K w - - 0 1");
     EXPECT_EQ(popcount(p.bitboards[WhiteKnight]), 12);
     uint64_t expected = 0;
-    for (int code = WhitePawn; code <= BlackKing; ++code) {
-        const int n = popcount(p.bitboards[code]);
-        expected ^= MaterialKey[code][n > 10 ? 10 : n];
-    }
+    for (int code = WhitePawn; code <= BlackKing; ++code)
+        expected ^= MaterialKey[code][std::min(popcount(p.bitboards[code]), 10)];
     EXPECT_EQ(p.materialKey, expected);
     EXPECT_FALSE(isSearchable(p));
 }
@@ -198,6 +161,7 @@ TEST(SearchGate, RefusesEachUnsoundPositionAndAcceptsLegalOnes) {
     } cases[] = {
         {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", true},
         {"4k3/8/8/8/8/8/8/8 w - - 0 1", false},            // no white king
+        {"8/8/8/8/8/8/8/4K3 w - - 0 1", false},            // no black king
         {"4k3/8/8/8/8/8/8/3KK3 w - - 0 1", false},         // two white kings
         {"4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1", false},  // nine pawns
         {"4k3/8/8/8/8/8/8/P3K3 w - - 0 1", false},         // pawn on the first rank
@@ -214,11 +178,7 @@ TEST(SearchGate, RefusesEachUnsoundPositionAndAcceptsLegalOnes) {
         {"BBBBk3/8/8/8/8/8/PPPPPPPP/4K3 w - - 0 1", true},  // 2 of each bishop code
         {"rnbqkbnr/pppppppp/8/8/8/Q7/PPPPPPPP/RNBQKBNR w KQkq - 0 1", false},  // 17 pieces
     };
-    static Position p;
-    for (const auto& c : cases) {
-        loadFen(p, c.fen);
-        EXPECT_EQ(isSearchable(p), c.searchable) << c.fen;
-    }
+    for (const auto& c : cases) EXPECT_EQ(isSearchable(setUp(c.fen)), c.searchable) << c.fen;
 }
 
 }  // namespace

@@ -8,23 +8,27 @@
 
 namespace {
 
-TEST(PackedScore, NegativeEndGamePartUnpacksExactly) {
-    EXPECT_EQ(unpackMg(pack(10, -1)), 10);
-    EXPECT_EQ(unpackEg(pack(10, -1)), -1);
+TEST(PackedScore, SumsUnpackExactlyWithNegativeParts) {
     // Sums of packed words are the packing of the sums, borrows included.
-    const PackedScore sum = pack(12, 3) + pack(-2, -4);
-    EXPECT_EQ(unpackMg(sum), 10);
-    EXPECT_EQ(unpackEg(sum), -1);
-    EXPECT_EQ(unpackMg(pack(-7, -300)), -7);
-    EXPECT_EQ(unpackEg(pack(-7, -300)), -300);
+    for (const auto& [mg, eg] : {std::pair{10, -1}, {-7, -300}, {0, 32000}, {-32000, 1}}) {
+        EXPECT_EQ(unpackMg(pack(mg, eg)), mg);
+        EXPECT_EQ(unpackEg(pack(mg, eg)), eg);
+        EXPECT_EQ(unpackMg(pack(mg, eg) + pack(3, -4)), mg + 3);
+        EXPECT_EQ(unpackEg(pack(mg, eg) + pack(3, -4)), eg - 4);
+    }
 }
 
-TEST(Evaluate, StartPositionIsZero) {
-    auto p = positionFrom(StartFen);
-    EXPECT_EQ(evaluate(*p), 0);
+TEST(Evaluate, StartPositionIsZeroAndTheSideToMoveOnlyFlipsTheSign) {
+    auto start = positionFrom(StartFen);
+    EXPECT_EQ(start->psqScore, 0);
+    EXPECT_EQ(evaluate(*start), 0);
     EvalTrace t;
-    EXPECT_EQ(evaluateTraced(*p, t), 0);
+    EXPECT_EQ(evaluateTraced(*start, t), 0);
     EXPECT_EQ(t.positional, 0);
+    auto w = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4");
+    auto b = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 4 4");
+    EXPECT_NE(evaluate(*w), 0);
+    EXPECT_EQ(evaluate(*w), -evaluate(*b));
 }
 
 TEST(Evaluate, KingAndMinorAgainstKingIsADrawLeftOutOfTheCache) {
@@ -51,31 +55,18 @@ TEST(Evaluate, RepeatedPositionIsAnsweredFromTheCache) {
     clearEvaluationCaches();
 }
 
-TEST(Evaluate, SideToMoveOnlyFlipsTheSign) {
-    const char* white = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
-    const char* black = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 4 4";
-    auto w = positionFrom(white);
-    auto b = positionFrom(black);
-    EXPECT_NE(evaluate(*w), 0);
-    EXPECT_EQ(evaluate(*w), -evaluate(*b));
-}
-
 TEST(Evaluate, PhaseBlendsMiddleAndEndGame) {
     // A queen each and nothing else: phase 12 of 32.
     const EvalTrace t = traceOf("3qk3/8/8/8/8/8/8/3QK3 w - - 0 1");
     EXPECT_EQ(t.material.phase, 12);
-    const int mg = unpackMg(t.positional), eg = unpackEg(t.positional);
-    EXPECT_EQ(t.blended, (mg * 12 + eg * 20) >> 5);
-    // All material on: the end-game part has no weight.
-    const EvalTrace full = traceOf(StartFen);
-    EXPECT_EQ(full.material.phase, 32);
+    EXPECT_EQ(t.blended, (unpackMg(t.positional) * 12 + unpackEg(t.positional) * 20) >> 5);
+    EXPECT_EQ(traceOf(StartFen).material.phase, 32);
 }
 
 int scoreWithColdCaches(Position& p) {
     clearEvaluationCaches();
     return evaluate(p);
 }
-
 int unscaledBalance(const Position& p) {
     return materialBalance(countMaterial(p, White), countMaterial(p, Black));
 }

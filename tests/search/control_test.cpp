@@ -22,150 +22,120 @@ class CheckTime : public ::testing::Test {
     void SetUp() override {
         Limits = SearchLimits{};
         controlMode = ModeClock;
-        timeBudget = timeBudgetMax = 0;
-        timeHardLimit = 0;
+        clock(0, 0, 0);
         TimeFactor = 1.0;
         SoftStopAllowed = 0;
         NodeCount = 0;
         IterationDepth = 4;
         polls = 0;
         InputPoll = countPoll;
-        elapsed(0);
     }
     void TearDown() override { InputPoll = nullptr; }
-    static void elapsed(int ms) { Clock.wallStart = double(tickCountMs()) / 1000.0 - ms / 1000.0; }
+    static void clock(int32_t budget, int32_t budgetMax, int64_t hardLimit) {
+        timeBudget = budget;
+        timeBudgetMax = budgetMax;
+        timeHardLimit = hardLimit;
+    }
+    // The check as it would run the given time after the search started.
+    static int checkAt(int elapsedMs) {
+        Clock.wallStart = double(tickCountMs()) / 1000.0 - elapsedMs / 1000.0;
+        return checkTime();
+    }
 };
 
 TEST_F(CheckTime, FirstIterationIsNeverInterruptedAndReadsNoInput) {
     controlMode = ModeMate;
     Limits.stopRequested = 1;
     IterationDepth = 2;
-    EXPECT_EQ(checkTime(), 0);
+    EXPECT_EQ(checkAt(0), 0);
     EXPECT_EQ(polls, 0);
 }
 
-TEST_F(CheckTime, DepthLimitEndsOnlyPastTheRequestedDepth) {
+TEST_F(CheckTime, DepthNodeAndMateLimitsEndOnlyOncePassed) {
     controlMode = ModeDepth;
     Limits.depth = 3;
     IterationDepth = 6;
-    EXPECT_EQ(checkTime(), 0);
+    EXPECT_EQ(checkAt(0), 0);
     IterationDepth = 8;
-    EXPECT_EQ(checkTime(), 1);
-}
-
-TEST_F(CheckTime, NodeLimitEndsOncePassed) {
+    EXPECT_EQ(checkAt(0), 1);
     controlMode = ModeNodes;
-    Limits.nodes = 5000;
-    NodeCount = 5000;
-    EXPECT_EQ(checkTime(), 0);
+    Limits.nodes = NodeCount = 5000;
+    EXPECT_EQ(checkAt(0), 0);
     NodeCount = 5001;
-    EXPECT_EQ(checkTime(), 1);
-}
-
-TEST_F(CheckTime, MateModeEndsAtTheFirstCheckAfterTheFirstIteration) {
+    EXPECT_EQ(checkAt(0), 1);
+    // Mate mode ends at the first check after the first iteration.
     controlMode = ModeMate;
-    Limits.mate = 3;
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(0), 1);
 }
 
 TEST_F(CheckTime, InfiniteIgnoresEveryLimitButStopAndTheDeepestIteration) {
     controlMode = ModeInfinite;
-    Limits.infinite = 1;
-    Limits.ponderhitReceived = 1;
-    elapsed(100000);
-    EXPECT_EQ(checkTime(), 0);
+    Limits.infinite = Limits.ponderhitReceived = 1;
+    EXPECT_EQ(checkAt(100000), 0);
     EXPECT_EQ(polls, 1);
     IterationDepth = 512;
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(0), 1);
     IterationDepth = 4;
     InputPoll = pollThatStops;
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(0), 1);
 }
 
 TEST_F(CheckTime, PonderhitEndsAPonderSearchAtOnce) {
     controlMode = ModePonder | ModeClock;
     Limits.ponder = 1;
-    timeBudget = timeBudgetMax = 10;
-    timeHardLimit = 10;
-    elapsed(5000);
-    EXPECT_EQ(checkTime(), 0);  // no time limit while pondering
+    clock(10, 10, 10);
+    EXPECT_EQ(checkAt(5000), 0);  // no time limit while pondering
     Limits.ponderhitReceived = 1;
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(5000), 1);
 }
 
 TEST_F(CheckTime, ClockHardLimitIsTheStretchedMaximumCappedByTheSafetyMargin) {
-    timeBudget = 100000;
-    timeBudgetMax = 1000;
-    timeHardLimit = 1500;
+    clock(100000, 1000, 1500);
     TimeFactor = 4.0;  // would allow 4000 ms
-    elapsed(1400);
-    EXPECT_EQ(checkTime(), 0);
-    elapsed(1600);
-    EXPECT_EQ(checkTime(), 1);  // even without a soft stop
+    EXPECT_EQ(checkAt(1400), 0);
+    EXPECT_EQ(checkAt(1600), 1);  // even without a soft stop
     TimeFactor = 1.0;
     timeHardLimit = 100000;
-    elapsed(1100);
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(1100), 1);
 }
 
 TEST_F(CheckTime, ClockBudgetStopsOnlyWhereASoftStopIsAllowed) {
-    timeBudget = 200;
-    timeBudgetMax = 100000;
-    timeHardLimit = 100000;
+    clock(200, 100000, 100000);
     TimeFactor = 1.5;
-    elapsed(250);
     SoftStopAllowed = 1;
-    EXPECT_EQ(checkTime(), 0);
-    elapsed(350);
+    EXPECT_EQ(checkAt(250), 0);
     SoftStopAllowed = 0;
-    EXPECT_EQ(checkTime(), 0);
+    EXPECT_EQ(checkAt(350), 0);
     SoftStopAllowed = 1;
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(350), 1);
 }
 
-TEST_F(CheckTime, FixedMoveTimeIsNeverExceededWhateverTheFactor) {
+TEST_F(CheckTime, FixedMoveTimeIsNeverExceededButASmallFactorEndsItEarlierAtASoftStop) {
     controlMode = ModeMoveTime;
     Limits.movetime = 300;
     TimeFactor = 4.0;
-    SoftStopAllowed = 0;
-    elapsed(250);
-    EXPECT_EQ(checkTime(), 0);
-    elapsed(350);
-    EXPECT_EQ(checkTime(), 1);
-}
-
-TEST_F(CheckTime, FixedMoveTimeEndsEarlierUnderASmallFactorAtASoftStop) {
-    controlMode = ModeMoveTime;
+    EXPECT_EQ(checkAt(250), 0);
+    EXPECT_EQ(checkAt(350), 1);
     Limits.movetime = 1000;
     TimeFactor = 0.25;
-    elapsed(300);
-    SoftStopAllowed = 0;
-    EXPECT_EQ(checkTime(), 0);
+    EXPECT_EQ(checkAt(300), 0);
     SoftStopAllowed = 1;
-    EXPECT_EQ(checkTime(), 1);
-}
-
-TEST_F(CheckTime, HugeMoveTimeDoesNotWrapIntoAnImmediateStop) {
-    controlMode = ModeMoveTime;
+    EXPECT_EQ(checkAt(300), 1);
     Limits.movetime = int64_t(1) << 32;  // would read as 0 in 32 bits
-    SoftStopAllowed = 1;
-    elapsed(1000);
-    EXPECT_EQ(checkTime(), 0);
+    EXPECT_EQ(checkAt(1000), 0);
 }
 
 TEST_F(CheckTime, PollsInputAfterTheLimitsAndHonoursAStopItReads) {
-    timeBudget = timeBudgetMax = 100000;
-    timeHardLimit = 100000;
-    EXPECT_EQ(checkTime(), 0);
+    clock(100000, 100000, 100000);
+    EXPECT_EQ(checkAt(0), 0);
     EXPECT_EQ(polls, 1);
     InputPoll = pollThatStops;
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(0), 1);
     EXPECT_EQ(polls, 2);
 }
 
 TEST_F(CheckTime, ParameterlessGoStopsAfterTheFirstIteration) {
-    elapsed(5);
-    EXPECT_EQ(checkTime(), 1);
+    EXPECT_EQ(checkAt(5), 1);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "search/root.h"
 #include "search_support.h"
 
@@ -32,56 +31,48 @@ void onNodes(bool) {
     calls.push_back("nodes");
 }
 
-void recordReports() {
+// A search to the depth with the reports recorded under the traffic options.
+void searchWithReports(int plies, int32_t trafficLimit, int32_t trafficDepth) {
+    prepareTestSearch(ModeDepth);
+    Limits.depth = uint16_t(plies);
+    TrafficLimit = trafficLimit;
+    TrafficDepth = trafficDepth;
     calls.clear();
     activeDuringReports = 0;
     reportedBest = 0xFFFF;
     Reporter = SearchReporter{onPv, onBestMove, onCurrentMove, onNodes};
+    SearchDriver(setUp(Middlegame));
 }
 
 class Driver : public ::testing::Test {
    protected:
-    void SetUp() override {
-        savedLimit = TrafficLimit;
-        savedDepth = TrafficDepth;
-    }
     void TearDown() override {
         TrafficLimit = savedLimit;
         TrafficDepth = savedDepth;
+        Limits = SearchLimits{};
         Reporter = SearchReporter{};
     }
-    int32_t savedLimit = 0, savedDepth = 0;
+    const int32_t savedLimit = TrafficLimit, savedDepth = TrafficDepth;
 };
 
-TEST_F(Driver, SameSearchTwiceFromAClearedStateGivesTheSameResult) {
+TEST_F(Driver, SameSearchFromAClearedStateGivesTheSameResultWhateverIsReported) {
     const SearchResult a = searchToDepth(Middlegame, 6);
-    const uint64_t nodesA = NodeCount;
+    const uint64_t nodes = NodeCount;
     const SearchResult b = searchToDepth(Middlegame, 6);
-    EXPECT_EQ(NodeCount, nodesA);
+    EXPECT_EQ(NodeCount, nodes);
     EXPECT_EQ(a.score, b.score);
     EXPECT_EQ(a.move, b.move);
     EXPECT_EQ(a.depth, 6);
     EXPECT_NE(a.move, 0);
-}
-
-TEST_F(Driver, ReportsNeverChangeWhatIsSearched) {
     searchToDepth(Middlegame, 5);
     const uint64_t quiet = NodeCount;
-    prepareTestSearch(ModeDepth);
-    Limits.depth = 5;
-    TrafficLimit = 4;
-    recordReports();
-    SearchDriver(positionFromFen(Middlegame));
+    searchWithReports(5, 4, 0);
     EXPECT_EQ(NodeCount, quiet);
     EXPECT_GT(calls.size(), 10u);
 }
 
-TEST_F(Driver, FinalReportAndBestMoveAreAlwaysPrintedLast) {
-    prepareTestSearch(ModeDepth);
-    Limits.depth = 3;
-    TrafficLimit = 0;  // Ultrafast: nothing else
-    recordReports();
-    SearchDriver(positionFromFen(Middlegame));
+TEST_F(Driver, FinalReportAndBestMoveAreAlwaysPrintedLastWhileTheSearchIsActive) {
+    searchWithReports(3, 0, 0);  // Ultrafast: nothing else
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0], "pv 3 " + std::to_string(LastResult.score) + " " +
                             std::to_string(LastResult.pv.count));
@@ -91,44 +82,24 @@ TEST_F(Driver, FinalReportAndBestMoveAreAlwaysPrintedLast) {
     EXPECT_EQ(SearchActive, 0);
 }
 
-TEST_F(Driver, FastReportsEachIterationFromTheTrafficDepthOn) {
-    prepareTestSearch(ModeDepth);
-    Limits.depth = 4;
-    TrafficLimit = 1;
-    TrafficDepth = 2 * 2;
-    recordReports();
-    SearchDriver(positionFromFen(Middlegame));
-    const std::vector<std::string> kinds = {"pv 2", "pv 3", "pv 4", "pv 4", "bestmove"};
-    ASSERT_EQ(calls.size(), kinds.size());
-    for (size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(calls[i].rfind(kinds[i], 0), 0u) << i;
-}
-
 TEST_F(Driver, NormalReportsNewBestMovesButNeverTheMoveAboutToBeSearched) {
-    prepareTestSearch(ModeDepth);
-    Limits.depth = 3;
-    TrafficLimit = 2;
-    TrafficDepth = 2 * 3;
-    recordReports();
-    SearchDriver(positionFromFen(Middlegame));
+    searchWithReports(3, 2, 2 * 3);
     int nodes = 0, pvs = 0;
-    for (const std::string& c : calls) {
-        nodes += c == "nodes";
-        pvs += c.rfind("pv 3", 0) == 0;
-    }
-    EXPECT_GE(nodes, 1);
-    EXPECT_EQ(pvs, nodes + 2);  // each new best, the iteration, the final report
-    // A new best at depth 3 prints its current-move line only through the time gate, and
-    // every such line comes right before a node report.
-    for (size_t i = 0; i + 1 < calls.size(); ++i) {
+    for (size_t i = 0; i < calls.size(); ++i) {
+        nodes += calls[i] == "nodes";
+        pvs += calls[i].rfind("pv 3", 0) == 0;
+        // A new best at depth 3 prints its current-move line only through the time gate,
+        // and every such line comes right before a node report.
         if (calls[i].rfind("currmove", 0) == 0) {
+            ASSERT_LT(i + 1, calls.size());
             EXPECT_EQ(calls[i + 1], "nodes");
         }
     }
+    EXPECT_GE(nodes, 1);
+    EXPECT_EQ(pvs, nodes + 2);  // each new best, the iteration, the final report
 }
 
-TEST(ShouldReportTable, TrafficLimitAndDepthGateEachKind) {
-    const int32_t limit = TrafficLimit, depth = TrafficDepth;
-    Limits = SearchLimits{};
+TEST_F(Driver, TrafficLimitAndDepthGateEachReportKind) {
     TrafficDepth = 20;
     const bool expected[5][3] = {{false, false, false},
                                  {true, false, false},
@@ -146,58 +117,12 @@ TEST(ShouldReportTable, TrafficLimitAndDepthGateEachKind) {
     Limits.infinite = 1;
     TrafficLimit = 0;
     for (int kind = 0; kind < 3; ++kind) EXPECT_TRUE(ShouldReport(2, kind));
-    Limits = SearchLimits{};
-    TrafficLimit = limit;
-    TrafficDepth = depth;
-}
-
-// Nested "go" lines are dispatched from inside the search; a second search must not start.
-Position* nestedRoot;
-int bestMoves;
-void nestedOnPv(int, int, int, const PvLine&) {
-    SearchDriver(*nestedRoot);
-}
-void countBestMove(Move, const PvLine&) {
-    ++bestMoves;
-}
-
-TEST_F(Driver, SearchStartedFromInsideASearchIsIgnored) {
-    prepareTestSearch(ModeDepth);
-    Limits.depth = 3;
-    TrafficLimit = 4;
-    nestedRoot = &positionFromFen(Middlegame);
-    bestMoves = 0;
-    Reporter = SearchReporter{nestedOnPv, countBestMove, nullptr, nullptr};
-    SearchDriver(*nestedRoot);
-    EXPECT_EQ(bestMoves, 1);
-    EXPECT_EQ(LastResult.depth, 3);
-}
-
-TEST(SearchLimitsInDriver, DepthOneEndsAfterTheFirstIteration) {
-    const SearchResult r = searchToDepth(Middlegame, 1);
-    EXPECT_EQ(r.depth, 1);
-    EXPECT_EQ(IterationDepth, 4);
-}
-
-TEST(SearchLimitsInDriver, OneNodeStillCompletesTheFirstIteration) {
-    prepareTestSearch(ModeNodes);
-    Limits.nodes = 1;
-    SearchDriver(positionFromFen(Middlegame));
-    EXPECT_EQ(LastResult.depth, 1);
-    EXPECT_NE(LastResult.move, 0);
-}
-
-TEST(SearchLimitsInDriver, MateModeEndsAtTheFirstCheckAfterTheFirstIteration) {
-    prepareTestSearch(ModeMate);
-    Limits.mate = 3;
-    SearchDriver(positionFromFen(Middlegame));
-    EXPECT_EQ(LastResult.depth, 1);
 }
 
 TEST(SearchLimitsInDriver, MateFoundEndsEvenAnInfiniteSearch) {
     prepareTestSearch(ModeInfinite);
     Limits.infinite = 1;
-    SearchDriver(positionFromFen("6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1"));
+    SearchDriver(setUp("6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1"));
     EXPECT_EQ(LastResult.score, MateScore - 1);
     EXPECT_LE(LastResult.depth, 2);
 }
@@ -205,55 +130,15 @@ TEST(SearchLimitsInDriver, MateFoundEndsEvenAnInfiniteSearch) {
 TEST(SearchLimitsInDriver, RootWithoutMovesEndsUnderAnyLimitWithMoveZero) {
     prepareTestSearch(ModeInfinite);
     Limits.infinite = 1;
-    SearchDriver(positionFromFen("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"));
+    SearchDriver(setUp("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"));
     EXPECT_EQ(LastResult.move, 0);
     EXPECT_EQ(IterationDepth, 512);
-}
-
-TEST(SearchLimitsInDriver, ClockSearchStaysInsideItsHardLimit) {
-    prepareTestSearch(ModeClock);
-    timeBudget = 50;
-    timeBudgetMax = 100000;
-    timeHardLimit = 150;
-    TimeTrouble = 1;  // the budget may stop it mid-iteration
-    const uint64_t start = tickCountMs();
-    SearchDriver(positionFromFen(Middlegame));
-    EXPECT_LT(tickCountMs() - start, 1000u);
-    EXPECT_NE(LastResult.move, 0);
-}
-
-TEST(SearchLimitsInDriver, FixedMoveTimeIsKeptWithoutASoftStop) {
-    prepareTestSearch(ModeMoveTime);
-    Limits.movetime = 100;
-    const uint64_t start = tickCountMs();
-    SearchDriver(positionFromFen(Middlegame));
-    EXPECT_LT(tickCountMs() - start, 1000u);
-    EXPECT_NE(LastResult.move, 0);
-}
-
-int pollsSeen;
-void stopOnFirstPoll() {
-    ++pollsSeen;
-    Limits.stopRequested = 1;
-}
-
-TEST(SearchLimitsInDriver, StopReadByThePollEndsTheSearchAfterTheFirstIteration) {
-    prepareTestSearch(ModeInfinite);
-    Limits.infinite = 1;
-    pollsSeen = 0;
-    InputPoll = stopOnFirstPoll;
-    SearchDriver(positionFromFen(Middlegame));
-    InputPoll = nullptr;
-    EXPECT_EQ(pollsSeen, 1);
-    EXPECT_GE(LastResult.depth, 1);
-    EXPECT_NE(LastResult.move, 0);
 }
 
 TEST(RootMoves, PrincipalVariationIsLeftInTheTableForTheNextIteration) {
     const SearchResult r = searchToDepth(Middlegame, 5);
     ASSERT_GE(r.pv.count, 3);
-    static Position p;
-    p = positionFromFen(Middlegame);
+    Position& p = setUp(Middlegame);
     UndoInfo undo[127];
     for (int i = 0; i < r.pv.count; ++i) {
         EXPECT_EQ(probeMove(p), r.pv.moves[i]) << i;
@@ -263,10 +148,7 @@ TEST(RootMoves, PrincipalVariationIsLeftInTheTableForTheNextIteration) {
 
 TEST(RootMoves, EveryLegalMoveOnceWithTheTableMoveFirst) {
     prepareTestSearch(ModeDepth);
-    Position& p = positionFromFen(Middlegame);
-    SearchStack[0] = SearchStackEntry{};
-    p.stack = &SearchStack[0];
-    p.stack->pinned = 0;
+    Position& p = setUp(Middlegame);
     const Move hash = textToMove(p, "d3h7");
     storeEntry(p, hash, 0, 0, BoundNone, 0);
     MoveList root;

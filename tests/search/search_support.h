@@ -1,8 +1,8 @@
 // Helpers of the search tests: searches under chosen limits, without input or reports.
 #pragma once
 
-#include "board/fen.h"
 #include "board/movetext.h"
+#include "board/positions.h"
 #include "search/control.h"
 #include "search/search.h"
 #include "search/state.h"
@@ -20,22 +20,22 @@ inline void prepareTestSearch(int32_t mode) {
     Reporter = SearchReporter{};
 }
 
-inline Position& positionFromFen(const char* fen) {
-    static Position p;
-    loadFen(p, fen);
-    return p;
-}
-
 // A complete search to a fixed depth in plies; the result of its last completed iteration.
 inline SearchResult searchToDepth(const char* fen, int plies) {
     prepareTestSearch(ModeDepth);
     Limits.depth = uint16_t(plies);
-    SearchDriver(positionFromFen(fen));
+    SearchDriver(setUp(fen));
     return LastResult;
 }
 
-inline Move moveFromText(const char* fen, const char* text) {
-    static Position p;
-    loadFen(p, fen);
-    return textToMove(p, text);
+// Plays "e2e4 e7e5 ..." on the position; each text must match a generated move.
+inline void playMoves(Position& p, const char* moves) {
+    static UndoInfo undo[64];
+    for (int n = 0; *moves && n < 64; ++n) {
+        const Move m = textToMove(p, moves);
+        ASSERT_NE(m, 0) << moves;
+        makeMove(p, undo[n], m);
+        while (*moves && *moves != ' ') ++moves;
+        while (*moves == ' ') ++moves;
+    }
 }

@@ -17,7 +17,6 @@ Position positionWithKey(uint32_t check, uint64_t home) {
 
 class TranspositionTable : public ::testing::Test {
    protected:
-    static void SetUpTestSuite() { allocateTable(1); }
     static void TearDownTestSuite() {
         allocateTable(HashMegabytes);
         clearTable();
@@ -30,28 +29,24 @@ class TranspositionTable : public ::testing::Test {
 };
 
 TEST(TableSizing, LargestPowerOfTwoOfMegabytesNotAboveTheValueClampedTo1To4096) {
-    EXPECT_EQ(tableSizeFor(1), MB);
-    EXPECT_EQ(tableSizeFor(64), 64 * MB);
-    EXPECT_EQ(tableSizeFor(100), 64 * MB);
-    EXPECT_EQ(tableSizeFor(2048), 2048 * MB);
-    EXPECT_EQ(tableSizeFor(3000), 2048 * MB);
-    EXPECT_EQ(tableSizeFor(4096), uint64_t(1) << 32);  // needs 64 bits
-    EXPECT_EQ(tableSizeFor(999999), uint64_t(1) << 32);
-    EXPECT_EQ(tableSizeFor(0), MB);
-    EXPECT_EQ(tableSizeFor(-5), MB);
-    EXPECT_EQ(tableSizeFor(INT32_MIN), MB);
+    const struct {
+        int32_t megabytes;
+        uint64_t bytes;
+    } cases[] = {{1, MB},           {64, 64 * MB},
+                 {100, 64 * MB},    {2048, 2048 * MB},
+                 {3000, 2048 * MB}, {4096, uint64_t(1) << 32},
+                 {0, MB},           {-5, MB},
+                 {INT32_MIN, MB},   {999999, uint64_t(1) << 32}};
+    for (const auto& c : cases) EXPECT_EQ(tableSizeFor(c.megabytes), c.bytes) << c.megabytes;
 }
 
-TEST_F(TranspositionTable, OneMegabyteHolds65536AlignedSlots) {
+TEST_F(TranspositionTable, AllocationGivesAlignedPowerOfTwoTablesEvenForHugeRequests) {
     EXPECT_EQ(tableEntries, 65536u);
     EXPECT_EQ(tableMask, 65535u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(tableBase) % 64, 0u);
     allocateTable(100);
     EXPECT_EQ(tableEntries, 4194304u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(tableBase) % 64, 0u);
-}
-
-TEST_F(TranspositionTable, HugeRequestStillLeavesAUsablePowerOfTwoTable) {
     allocateTable(INT32_MAX);  // never touched: no clear
     ASSERT_NE(tableBase, nullptr);
     EXPECT_GE(tableBytes, MB);
@@ -90,10 +85,8 @@ TEST_F(TranspositionTable, DeepSlotOfAnEarlierSearchGoesBeforeAShallowOneOfThisS
     tableGeneration = 6;
     storeEntry(positionWithKey(200, 18), 1, 20, 0, BoundExact, 0);
     tableGeneration = 7;
-    storeEntry(positionWithKey(201, 16), 1, 2, 0, BoundExact, 0);
-    storeEntry(positionWithKey(202, 17), 1, 2, 0, BoundExact, 0);
-    storeEntry(positionWithKey(203, 19), 1, 2, 0, BoundExact, 0);
-    storeEntry(positionWithKey(204, 16), 1, 2, 0, BoundExact, 0);
+    for (const auto& [check, home] : {std::pair{201, 16}, {202, 17}, {203, 19}, {204, 16}})
+        storeEntry(positionWithKey(check, home), 1, 2, 0, BoundExact, 0);
     EXPECT_EQ(tableBase[18].check, 204u);
 }
 
@@ -107,21 +100,22 @@ TEST_F(TranspositionTable, BucketIsVisitedFromTheHomeSlot) {
 }
 
 TEST_F(TranspositionTable, MateScoresAreStoredRelativeToTheNode) {
-    const Position p = positionWithKey(0x77, 100);
-    storeEntry(p, 0, 4, 5, BoundExact, MateScore - 10);
-    const TTEntry* e = probeEntry(p);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->score, MateScore - 5);
-    EXPECT_EQ(scoreFromTable(e->score, 7), MateScore - 12);
-
-    const Position q = positionWithKey(0x78, 200);
-    storeEntry(q, 0, 4, 5, BoundExact, 10 - MateScore);
-    EXPECT_EQ(probeEntry(q)->score, 5 - MateScore);
-    EXPECT_EQ(scoreFromTable(probeEntry(q)->score, 7), 12 - MateScore);
-
-    const Position r = positionWithKey(0x79, 300);
-    storeEntry(r, 0, 4, 5, BoundExact, MateBound);
-    EXPECT_EQ(probeEntry(r)->score, MateBound);
+    const struct {
+        int score, stored, readAtPly7;
+    } cases[] = {{MateScore - 10, MateScore - 5, MateScore - 12},
+                 {10 - MateScore, 5 - MateScore, 12 - MateScore},
+                 {MateBound, MateBound, MateBound},
+                 {-MateBound, -MateBound, -MateBound}};
+    uint32_t check = 0x77;
+    for (const auto& c : cases) {
+        ++check;
+        const Position p = positionWithKey(check, 100 * check);
+        storeEntry(p, 0, 4, 5, BoundExact, c.score);
+        const TTEntry* e = probeEntry(p);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->score, c.stored) << c.score;
+        EXPECT_EQ(scoreFromTable(e->score, 7), c.readAtPly7) << c.score;
+    }
 }
 
 TEST_F(TranspositionTable, SearchProbeRefreshesTheGenerationAndTheMoveProbeDoesNot) {
