@@ -1,6 +1,8 @@
 // Standard input through read(2) with a buffer of our own: the "is input waiting?" test
 // must see lines that an earlier read has already pulled out of the pipe, which stdio
 // would hide from poll(2).
+#ifndef _WIN32
+
 #include <poll.h>
 #include <signal.h>
 #include <time.h>
@@ -103,3 +105,5 @@ void sleepMs(int ms) {
     while (nanosleep(&t, &t) != 0 && errno == EINTR) {
     }
 }
+
+#endif  // _WIN32

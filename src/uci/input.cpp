@@ -1,6 +1,5 @@
 #include "uci/input.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -69,7 +68,7 @@ void waitForRelease() {
         } else if (std::strcmp(line, "stop") == 0) {
             Limits.stopRequested = 1;
         } else if (std::strcmp(line, "quit") == 0) {
-            std::exit(0);
+            QuitProcess();
         } else if (std::strcmp(line, "isready") == 0) {
             sendText("readyok\n");
         }

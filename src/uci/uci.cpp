@@ -14,6 +14,8 @@
 #include "uci/position_command.h"
 #include "uci/reports.h"
 
+void (*QuitProcess)() = [] { std::exit(0); };
+
 namespace {
 
 bool isCommand(const char* line, const char* word) {
@@ -90,7 +92,7 @@ void dispatchCommand(const char* line) {
     } else if (isCommand(line, "stop")) {
         Limits.stopRequested = 1;
     } else if (isCommand(line, "quit")) {
-        std::exit(0);
+        QuitProcess();
     } else if (hasPrefix(line, "setoption")) {
         setOption(line);
     } else if (hasPrefix(line, "debugFen")) {

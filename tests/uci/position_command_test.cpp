@@ -121,7 +121,8 @@ TEST(PositionCommand, AMoveThatLeavesTheKingCapturableEndsTheList) {
 TEST(PositionCommand, LongGamesKeepTheMostRecentKeysWithRoomForASearch) {
     std::string line = "position startpos moves";
     for (int i = 0; i < 400; ++i) line += " g1f3 g8f6 f3g1 f6g8";  // 1,600 half-moves
-    Position& p = run(line);
+    // A copy: the start position below is built in the same record.
+    const Position p = run(line);
     EXPECT_LE(p.keyCount, KeyHistorySize - KeyHistoryReserve);
     EXPECT_GE(p.keyCount, 256);
     EXPECT_EQ(p.keyHistory[p.keyCount - 1], p.key);

@@ -1,0 +1,54 @@
+// Any line as "setoption" and as "go": the scanners stay inside the line, the options stay in
+// their meaning, and the time budgets never promise more time than the clock holds.
+#include "uci/options.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "search/control.h"
+#include "search/startup.h"
+#include "search/state.h"
+#include "search/tt.h"
+#include "support/checks.h"
+#include "support/scripted_platform.h"
+#include "uci/position_command.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    initEngine();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const char* line = text.c_str();
+
+    if (!asksForLargeTable(line)) setOption(line);
+    FUZZ_CHECK(TrafficLimit >= 0 && TrafficLimit <= 4);
+    // Whatever size was asked for, the table is a power of two of at least one megabyte, and
+    // every slot of it can be written.
+    FUZZ_CHECK(tableBytes >= (1u << 20) && (tableBytes & (tableBytes - 1)) == 0);
+    FUZZ_CHECK(tableBase != nullptr);
+    tableBase[tableEntries - 1] = TTEntry{};
+
+    // Both sides to move: the budgets read the mover's clock.
+    for (uint32_t side = White; side <= Black; ++side) {
+        globalPosition.sideToMove = side;
+        parseGo(line);
+        prepareSearch();
+        FUZZ_CHECK(controlMode == ModeDepth || controlMode == ModeInfinite ||
+                   controlMode == ModeMate || controlMode == ModeNodes ||
+                   controlMode == (ModePonder | ModeClock) || controlMode == ModeMoveTime ||
+                   controlMode == ModeClock);
+        const int64_t remaining = side == White ? Limits.wtime : Limits.btime;
+        const int64_t increment = side == White ? Limits.winc : Limits.binc;
+        if (remaining >= 0 && increment >= 0) {
+            FUZZ_CHECK(timeBudget >= 0 && timeBudgetMax >= 0);
+            FUZZ_CHECK(timeBudgetMax <= remaining);
+            FUZZ_CHECK(timeHardLimit >= 0 && (remaining == 0 || timeHardLimit < remaining));
+        }
+        FUZZ_CHECK(Limits.stopRequested == 0 && Limits.ponderhitReceived == 0);
+        FUZZ_CHECK(NodeCount == 0 && IterationDepth == 0);
+    }
+    return 0;
+}
