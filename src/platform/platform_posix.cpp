@@ -1,6 +1,4 @@
-// Standard input through read(2) with a buffer of our own: the "is input waiting?" test
-// must see lines that an earlier read has already pulled out of the pipe, which stdio
-// would hide from poll(2).
+// Standard input and the clock on POSIX systems; lines are split by the shared reader.
 #ifndef _WIN32
 
 #include <poll.h>
@@ -9,37 +7,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
+#include "platform/line_reader.h"
 #include "platform/platform.h"
 
-namespace {
-
-struct InputBuffer {
-    char bytes[16384];
-    size_t start;
-    size_t end;
-    bool ended;  // end of input or a read error: sticky, so a terminal's ^D is final too
-};
-InputBuffer Input;
-
-// Refills the empty buffer; false once input has ended.
-bool refill() {
-    if (Input.ended) return false;
+size_t readInputBytes(char* buf, size_t size) {
     for (;;) {
-        ssize_t n = read(STDIN_FILENO, Input.bytes, sizeof Input.bytes);
-        if (n > 0) {
-            Input.start = 0;
-            Input.end = size_t(n);
-            return true;
-        }
+        const ssize_t n = read(STDIN_FILENO, buf, size);
+        if (n > 0) return size_t(n);
         if (n < 0 && errno == EINTR) continue;
-        Input.ended = true;
-        return false;
+        return 0;
     }
 }
-
-}  // namespace
 
 bool setupStreams() {
     // A GUI that closes its end of our output must not kill the engine mid-line; the
@@ -48,42 +27,8 @@ bool setupStreams() {
     return isatty(STDIN_FILENO) != 0;
 }
 
-bool readLine(char* buf, size_t size) {
-    if (size == 0) return false;
-    size_t stored = 0;
-    size_t total = 0;
-    bool sawAny = false;
-    bool sawNewline = false;
-    while (!sawNewline) {
-        if (Input.start == Input.end && !refill()) {
-            if (!sawAny) return false;
-            break;  // a last line without a line feed still counts
-        }
-        sawAny = true;
-        const char* from = Input.bytes + Input.start;
-        size_t available = Input.end - Input.start;
-        const void* newline = std::memchr(from, '\n', available);
-        size_t take = newline ? size_t(static_cast<const char*>(newline) - from) : available;
-        size_t room = size - 1 - stored;
-        size_t copy = take < room ? take : room;
-        std::memcpy(buf + stored, from, copy);
-        stored += copy;
-        total += take;
-        Input.start += take;
-        if (newline) {
-            ++Input.start;
-            sawNewline = true;
-        }
-    }
-    // Text-mode reading: a carriage return right before the line feed is not part of the
-    // line. Only when it was kept: a cut line keeps its last stored character.
-    if (sawNewline && stored == total && stored > 0 && buf[stored - 1] == '\r') --stored;
-    buf[stored] = '\0';
-    return true;
-}
-
 bool inputWaiting() {
-    if (Input.start < Input.end || Input.ended) return true;
+    if (inputBufferedOrEnded()) return true;
     pollfd p{};
     p.fd = STDIN_FILENO;
     p.events = POLLIN;

@@ -1,6 +1,6 @@
-// Standard input of a Windows console or pipe, read with ReadFile into a buffer of our own:
-// the "is input waiting?" test must also see lines that an earlier read has already taken
-// out of the pipe, which PeekNamedPipe no longer counts.
+// Standard input of a Windows console or pipe and the clock; lines are split by the shared
+// reader, whose buffered bytes the waiting test counts too, since PeekNamedPipe no longer
+// sees what an earlier read has taken out of the pipe.
 #ifdef _WIN32
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -9,19 +9,11 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
+#include "platform/line_reader.h"
 #include "platform/platform.h"
 
 namespace {
-
-struct InputBuffer {
-    char bytes[16384];
-    size_t start;
-    size_t end;
-    bool ended;  // end of input or a read error: sticky, so a console's ^Z is final too
-};
-InputBuffer Input;
 
 HANDLE InputHandle = nullptr;
 DWORD InputType;  // a pipe, a file, a character device (the console among them)
@@ -34,20 +26,6 @@ HANDLE inputHandle() {
         InputType = GetFileType(InputHandle);
     }
     return InputHandle;
-}
-
-// Refills the empty buffer; false once input has ended.
-bool refill() {
-    if (Input.ended) return false;
-    DWORD n = 0;
-    // A closed pipe fails with ERROR_BROKEN_PIPE; a console returns 0 bytes for ^Z.
-    if (!ReadFile(inputHandle(), Input.bytes, DWORD(sizeof Input.bytes), &n, nullptr) || n == 0) {
-        Input.ended = true;
-        return false;
-    }
-    Input.start = 0;
-    Input.end = n;
-    return true;
 }
 
 // A console counts every key press and release, focus change and so on as an event; only a
@@ -71,6 +49,13 @@ bool consoleLineWaiting() {
 
 }  // namespace
 
+size_t readInputBytes(char* buf, size_t size) {
+    DWORD n = 0;
+    // A closed pipe fails with ERROR_BROKEN_PIPE; a console returns 0 bytes for ^Z.
+    if (!ReadFile(inputHandle(), buf, DWORD(size), &n, nullptr)) return 0;
+    return n;
+}
+
 bool setupStreams() {
     DWORD mode = 0;
     InputIsConsole = inputHandle() != nullptr && InputHandle != INVALID_HANDLE_VALUE &&
@@ -86,43 +71,8 @@ bool setupStreams() {
     return InputIsConsole;
 }
 
-bool readLine(char* buf, size_t size) {
-    if (size == 0) return false;
-    size_t stored = 0;
-    size_t total = 0;
-    bool sawAny = false;
-    bool sawNewline = false;
-    while (!sawNewline) {
-        if (Input.start == Input.end && !refill()) {
-            if (!sawAny) return false;
-            break;  // a last line without a line feed still counts
-        }
-        sawAny = true;
-        const char* from = Input.bytes + Input.start;
-        size_t available = Input.end - Input.start;
-        const void* newline = std::memchr(from, '\n', available);
-        size_t take = newline ? size_t(static_cast<const char*>(newline) - from) : available;
-        size_t room = size - 1 - stored;
-        size_t copy = take < room ? take : room;
-        std::memcpy(buf + stored, from, copy);
-        stored += copy;
-        total += take;
-        Input.start += take;
-        if (newline) {
-            ++Input.start;
-            sawNewline = true;
-        }
-    }
-    // A console and most Windows GUIs end lines with a carriage return and a line feed; the
-    // carriage return is not part of the line. Only when it was kept: a cut line keeps its
-    // last stored character.
-    if (sawNewline && stored == total && stored > 0 && buf[stored - 1] == '\r') --stored;
-    buf[stored] = '\0';
-    return true;
-}
-
 bool inputWaiting() {
-    if (Input.start < Input.end || Input.ended) return true;
+    if (inputBufferedOrEnded()) return true;
     if (InputIsConsole) return consoleLineWaiting();
     inputHandle();
     // A file or a device never makes a read wait for long: its data or its end is there.
