@@ -9,6 +9,7 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "board/perft.h"
 #include "board/position.h"
 
 namespace selfplay {
@@ -25,25 +26,6 @@ struct GameBoard {
     std::vector<std::string> sanTexts;   // standard algebraic text, for the record
 };
 
-// The legal moves of the side to move: the pseudo-legal generators filtered by the legality
-// test, which reads the check and pin facts from a per-ply record.
-inline void legalMoves(Position& p, MoveList& legal) {
-    SearchStackEntry entry{};
-    entry.inCheck = isSquareAttacked(p, p.kingSquare[p.sideToMove], p.sideToMove ^ 1);
-    entry.pinned = pinnedPieces(p, p.sideToMove);
-    entry.lastTacticalTo = NoSquare;
-    SearchStackEntry* saved = p.stack;
-    p.stack = &entry;
-    MoveList all;
-    clearList(all);
-    generateMoves(GenCaptures, p, all);
-    generateMoves(GenQuiets, p, all);
-    clearList(legal);
-    for (int i = 0; i < all.count; ++i)
-        if (isLegal(p, all.moveWords[i])) pushMove(legal, all.moveWords[i], 0);
-    p.stack = saved;
-}
-
 inline bool inCheck(const Position& p) {
     return isSquareAttacked(p, p.kingSquare[p.sideToMove], p.sideToMove ^ 1);
 }
@@ -53,7 +35,7 @@ inline bool inCheck(const Position& p) {
 inline uint64_t repetitionKey(Position& p) {
     if (p.epSquare == NoSquare) return p.key;
     MoveList legal;
-    legalMoves(p, legal);
+    generateLegalMoves(p, legal);
     for (int i = 0; i < legal.count; ++i)
         if (moveKind(legal.moveWords[i]) == KindEnPassant) return p.key;
     return p.key ^ EpKey[p.epSquare] ^ EpKey[NoSquare];
@@ -79,7 +61,7 @@ inline Move parseLegalMove(Position& p, const std::string& text) {
     Move m = textToMove(p, text.c_str());
     if (m == 0 || text != moveToText(m)) return 0;
     MoveList legal;
-    legalMoves(p, legal);
+    generateLegalMoves(p, legal);
     for (int i = 0; i < legal.count; ++i)
         if (legal.moveWords[i] == m) return m;
     return 0;
@@ -105,7 +87,7 @@ inline std::string sanWithoutSuffix(Position& p, Move m) {
         // Name the from-square's file, else its rank, else both, when another piece of the
         // same kind can reach the same square.
         MoveList legal;
-        legalMoves(p, legal);
+        generateLegalMoves(p, legal);
         bool ambiguous = false, sameFile = false, sameRank = false;
         for (int i = 0; i < legal.count; ++i) {
             Move other = legal.moveWords[i];
@@ -160,7 +142,7 @@ inline bool isInsufficientMaterial(const Position& p) {
 // Mate and stalemate first: a mate given with the hundredth quiet half-move still counts.
 inline Ending gameEnding(GameBoard& g) {
     MoveList legal;
-    legalMoves(g.pos, legal);
+    generateLegalMoves(g.pos, legal);
     if (legal.count == 0) return inCheck(g.pos) ? Ending::Checkmate : Ending::Stalemate;
     if (g.pos.rule50 >= 100) return Ending::FiftyMoves;
     if (isThreefold(g)) return Ending::Repetition;
@@ -182,7 +164,7 @@ inline void playMove(GameBoard& g, Move m) {
     g.keys.push_back(repetitionKey(g.pos));
     if (inCheck(g.pos)) {
         MoveList legal;
-        legalMoves(g.pos, legal);
+        generateLegalMoves(g.pos, legal);
         san += legal.count == 0 ? '#' : '+';
     }
     g.sanTexts.push_back(san);
