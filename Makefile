@@ -25,13 +25,18 @@ SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 apt-install = echo "installing $(1)" >&2 && $(SUDO) apt-get update >&2 && \
 	$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $(1) >&2
 need = test -e "$(1)" || { $(call apt-install,$(2)); }
+need-command = command -v $(1) >/dev/null 2>&1 || { $(call apt-install,$(2)); }
 
 .PHONY: all build run test perft bench sanitize windows windows-smoke memcheck fuzz fuzz-build clean
 
 all: build
 
-# Build output goes to stderr so that `make run` leaves stdout to the protocol.
+# Build output goes to stderr so that `make run` leaves stdout to the protocol. A bare Debian
+# machine gets the compiler, CMake and GoogleTest first (the configure step looks for GoogleTest).
 build:
+	@$(call need-command,g++,g++)
+	@$(call need-command,cmake,cmake)
+	@$(call need,/usr/include/gtest/gtest.h,libgtest-dev)
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >&2
 	@cmake --build $(BUILD_DIR) -j $(JOBS) >&2
 

@@ -12,6 +12,8 @@ std::vector<std::string> readFenLines(const char* path) {
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
+        // A '#' line says where the positions come from.
+        if (line.compare(0, 1, "#") == 0) continue;
         line = line.substr(0, line.find(';'));
         const size_t end = line.find_last_not_of(" \t\r\n");
         if (end != std::string::npos) fens.push_back(line.substr(0, end + 1));

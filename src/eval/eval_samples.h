@@ -10,7 +10,7 @@
 #include "board/position.h"
 
 // The FEN part of each non-empty line of an EPD or FEN file (text from the first ';' is
-// dropped). An unreadable file gives an empty list.
+// dropped; lines starting with '#' are comments). An unreadable file gives an empty list.
 std::vector<std::string> readFenLines(const char* path);
 
 // Plays random legal moves from each start position in turn (games of up to `maxPlies`

@@ -46,14 +46,14 @@ struct SuitePosition {
     std::vector<std::pair<int, uint64_t>> counts;  // (depth, expected paths)
 };
 
-// Every line of the shared perft suite; fails the calling test when the file is unreadable.
+// Every line of the perft suite; fails the calling test when the file is unreadable.
 inline const std::vector<SuitePosition>& perftSuite() {
     static const std::vector<SuitePosition> suite = [] {
         std::vector<SuitePosition> lines;
         std::ifstream in(TOLVO_PERFT_SUITE);
         for (std::string line; std::getline(in, line);) {
             const size_t semicolon = line.find(';');
-            if (semicolon == std::string::npos) continue;
+            if (line.compare(0, 1, "#") == 0 || semicolon == std::string::npos) continue;
             SuitePosition position;
             position.fen = line.substr(0, line.find_last_not_of(' ', semicolon - 1) + 1);
             for (size_t at = semicolon; at != std::string::npos; at = line.find(';', at + 1)) {
