@@ -61,7 +61,7 @@ int checkTime() {
         if ((controlMode & ModeDepth) && IterationDepth > 2 * int(Limits.depth))
             return stopSearch();
         if ((controlMode & ModeNodes) && NodeCount > Limits.nodes) return stopSearch();
-        if (controlMode & ModeMate) return stopSearch();
+        // A mate search has no limit here: it ends when the driver has found its mate.
         if (Limits.ponderhitReceived) return stopSearch();
 
         const bool onClock = !Limits.ponder && (controlMode & ModeClock);

@@ -47,7 +47,17 @@ double iterationFactor(int score, int previous, bool changed) {
     return changed ? 1.25 : 1.0;
 }
 
-// Runs iterations until checkTime jumps out, or returns when this side has found a mate.
+// Whether an iteration's root score ends the search. Any mate for the side to move does,
+// except in a mate search, which wants a mate in at most the asked number of moves and
+// goes on past a longer one; a root without moves has nothing to find either way.
+bool searchSettled(int score) {
+    if (!(controlMode & ModeMate)) return score > MateBound;
+    if (RootMoves.count == 0) return true;
+    const int wanted = Limits.mate;
+    return score > MateBound && (wanted >= 128 || MateScore - score <= 2 * wanted - 1);
+}
+
+// Runs iterations until checkTime jumps out, or returns when the score settles the search.
 void iterate() {
     Position& p = RootPosition;
     SearchStackEntry& root = SearchStack[0];
@@ -75,7 +85,7 @@ void iterate() {
         previousFactor = f;
         PreviousScore = score;
         SoftStopAllowed = 1;
-        if (score > MateBound) return;
+        if (searchSettled(score)) return;
         IterationDepth += 2;
         checkTime();
     }

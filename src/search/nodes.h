@@ -65,14 +65,22 @@ template <bool CountsSelDepth>
     return alpha >= beta || IsDraw(p);
 }
 
-// Fills the node's stack entry, which the legality tests, the generators and the picker read.
-[[gnu::always_inline]] inline void enterNode(Position& p, int ply, bool inCheck, Move hashMove) {
+// Points the position at the node's stack entry and fills what the legality tests, the
+// generators and the picker read. Quiescence nodes stop here: the killers and the last
+// tactical square of their ply stay as the main search left them.
+[[gnu::always_inline]] inline void enterQuiescenceNode(Position& p, int ply, bool inCheck) {
     SearchStackEntry& e = SearchStack[ply];
     p.stack = &e;
     e.inCheck = inCheck;
     e.pinned = pinnedPieces(p, Color(p.sideToMove));
-    e.hashMove = hashMove;
-    e.lastTacticalTo = NoSquare;
+    e.hashMove = 0;
+}
+
+// A main-search node also starts its ply's record of tactical moves afresh.
+[[gnu::always_inline]] inline void enterNode(Position& p, int ply, bool inCheck, Move hashMove) {
+    enterQuiescenceNode(p, ply, inCheck);
+    p.stack->hashMove = hashMove;
+    p.stack->lastTacticalTo = NoSquare;
 }
 
 inline bool isMateBound(int beta) {

@@ -51,7 +51,7 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
     };
 
     if constexpr (InCheck) {
-        enterNode(p, ply, true, 0);
+        enterQuiescenceNode(p, ply, true);
         generateMoves(GenEvasions, p, list);
         if (list.count == 0) return ply - MateScore;
         // A forced reply does not use up quiescence depth.
@@ -63,7 +63,7 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
         const int eval = evaluate(p);
         if (eval >= beta) return eval;
         best = eval;
-        enterNode(p, ply, false, 0);
+        enterQuiescenceNode(p, ply, false);
 
         generateMoves(GenCaptures, p, list, deltaTargets(p, eval, beta, best));
         for (int i = 0; i < list.count; ++i) {
@@ -116,7 +116,7 @@ int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine&
     };
 
     if constexpr (InCheck) {
-        enterNode(p, ply, true, 0);
+        enterQuiescenceNode(p, ply, true);
         generateMoves(GenEvasions, p, list);
         if (list.count == 0) return ply - MateScore;
         if (list.count == 1) qdepth += 2;  // the child gets qdepth + 1
@@ -128,7 +128,7 @@ int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine&
         if (eval >= beta) return eval;
         best = eval;
         if (eval > alpha) alpha = eval;
-        enterNode(p, ply, false, 0);
+        enterQuiescenceNode(p, ply, false);
 
         generateMoves(GenCaptures, p, list);
         for (int i = 0; i < list.count; ++i) {

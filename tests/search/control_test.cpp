@@ -51,7 +51,7 @@ TEST_F(CheckTime, FirstIterationIsNeverInterruptedAndReadsNoInput) {
     EXPECT_EQ(polls, 0);
 }
 
-TEST_F(CheckTime, DepthNodeAndMateLimitsEndOnlyOncePassed) {
+TEST_F(CheckTime, DepthAndNodeLimitsEndOnlyOncePassedAndAMateSearchOnlyOnStop) {
     controlMode = ModeDepth;
     Limits.depth = 3;
     IterationDepth = 6;
@@ -63,8 +63,11 @@ TEST_F(CheckTime, DepthNodeAndMateLimitsEndOnlyOncePassed) {
     EXPECT_EQ(checkAt(0), 0);
     NodeCount = 5001;
     EXPECT_EQ(checkAt(0), 1);
-    // Mate mode ends at the first check after the first iteration.
+    // A mate search knows no limit of its own here, only "stop".
     controlMode = ModeMate;
+    Limits.mate = 1;
+    EXPECT_EQ(checkAt(100000), 0);
+    Limits.stopRequested = 1;
     EXPECT_EQ(checkAt(0), 1);
 }
 

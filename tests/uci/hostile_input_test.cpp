@@ -121,16 +121,16 @@ TEST_F(HostileInput, EveryGoGetsOneBestMoveAndTheEngineStillPlaysLegallyAfterwar
     EXPECT_TRUE(engine.send("setoption name Hash value 16"));
     stillReady();
 
-    // Negative and absurd limits. A depth or node count of -1 reads as the largest value: such
-    // searches run until "stop".
+    // Negative and absurd limits. A depth, node count or mate distance of -1 reads as the
+    // largest value: such searches run until "stop".
     EXPECT_TRUE(engine.send("position startpos"));
     searchUntilStop("go depth -1");
+    searchUntilStop("go mate -1");
     searchUntilStop("go nodes -1");
     searchUntilStop("go wtime 99999999999999999999 btime 99999999999999999999");
     searchUntilStop("go depth 99999999999");
     search("go wtime -1 btime -1 winc -1 binc -1 movestogo -1");
     search("go movetime -1");
-    search("go mate -1");
     search("go depth 1 nodes -5 movetime -99999999999999999999");
     search("go wtime 0 btime 0 movestogo 0");
     search("go depth");

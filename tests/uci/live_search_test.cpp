@@ -56,6 +56,10 @@ TEST_F(LiveSearch, InfiniteAndPonderResultsAreHeldUntilReleasedThenAnsweredOnceA
              Case{"position startpos moves e2e4", "go ponder wtime 60000 btime 60000", "stop",
                   "bestmove "},
              Case{Refused, "go ponder wtime 1000 btime 1000", "ponderhit", "bestmove a1a1 "},
+             // A mate search that pondered: held when it found its mate, ended by "ponderhit"
+             // when it had not.
+             Case{MateInOne, "go ponder mate 1", "ponderhit", "bestmove b1b8 "},
+             Case{"position startpos", "go ponder mate 3", "ponderhit", "bestmove "},
          }) {
         SCOPED_TRACE(std::string(c.position) + " / " + c.go);
         start(c.position, c.go, 400);

@@ -63,12 +63,11 @@ TEST_F(SearchLimits, EachLimitEndsTheSearchAtItsDepth) {
         const char* depth;  // of the final report; "" when any
     };
     position("position startpos");
-    // One node still completes the first iteration; mate mode ends at the first check after
-    // it. No "stop" is sent: the depth and node limits alone beat infinite and a move time.
-    for (const Case& c :
-         {Case{"go depth 1", "1"}, Case{"go depth 4", "4"}, Case{"go nodes 1", "1"},
-          Case{"go mate 3", "1"}, Case{"go infinite depth 2", "2"},
-          Case{"go depth 2 movetime 60000", "2"}, Case{"go nodes 20000 movetime 60000", ""}}) {
+    // One node still completes the first iteration. No "stop" is sent: the depth and node
+    // limits alone beat infinite and a move time.
+    for (const Case& c : {Case{"go depth 1", "1"}, Case{"go depth 4", "4"}, Case{"go nodes 1", "1"},
+                          Case{"go infinite depth 2", "2"}, Case{"go depth 2 movetime 60000", "2"},
+                          Case{"go nodes 20000 movetime 60000", ""}}) {
         SCOPED_TRACE(c.go);
         auto start = std::chrono::steady_clock::now();
         std::vector<std::string> lines = search(c.go);
