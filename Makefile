@@ -6,6 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # The sanitizer build, the Windows cross build and the fuzz build each have a directory of
 # their own, so that none of them rebuilds the others.
 ASAN_DIR ?= build-asan
+TSAN_DIR ?= build-tsan
 WINDOWS_DIR ?= build-windows
 FUZZ_DIR ?= build-fuzz
 
@@ -27,7 +28,7 @@ apt-install = echo "installing $(1)" >&2 && $(SUDO) apt-get update >&2 && \
 need = test -e "$(1)" || { $(call apt-install,$(2)); }
 need-command = command -v $(1) >/dev/null 2>&1 || { $(call apt-install,$(2)); }
 
-.PHONY: all build run test perft bench sanitize windows windows-smoke memcheck fuzz fuzz-build clean
+.PHONY: all build run test perft bench sanitize tsan windows windows-smoke memcheck fuzz fuzz-build clean
 
 all: build
 
@@ -48,6 +49,7 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitize
+	@$(MAKE) --no-print-directory tsan
 	@$(MAKE) --no-print-directory windows-smoke
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
 
@@ -61,9 +63,21 @@ sanitize:
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) -E '^SelfPlay\.Engine'
 
+# Every suite under ThreadSanitizer: the whole suite at one thread, and the threads tests at
+# two. The engines the tests start write their reports to files (a child's report would not
+# reach the test's output), and any report fails the run.
+tsan:
+	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVO_TSAN=ON >&2
+	@cmake --build $(TSAN_DIR) -j $(JOBS) >&2
+	@rm -rf $(TSAN_DIR)/reports && mkdir -p $(TSAN_DIR)/reports
+	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:log_path=$(abspath $(TSAN_DIR))/reports/race \
+		ctest --output-on-failure -j $(JOBS) -E '^SelfPlay\.Engine'
+	@if [ -n "$$(ls $(TSAN_DIR)/reports)" ]; then cat $(TSAN_DIR)/reports/* >&2; \
+		echo "ThreadSanitizer reported the races above" >&2; exit 1; fi
+
 # build-windows/tolvo.exe: the engine for 64-bit Windows, linked statically.
 windows:
-	@$(call need,/usr/bin/x86_64-w64-mingw32-g++,g++-mingw-w64-x86-64-posix)
+	@$(call need,/usr/bin/x86_64-w64-mingw32-g++-posix,g++-mingw-w64-x86-64-posix)
 	@cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 		-DCMAKE_BUILD_TYPE=Release -DTOLVO_TESTS=OFF >&2
 	@cmake --build $(WINDOWS_DIR) -j $(JOBS) --target tolvo tolvo-windows-pipe-host >&2
@@ -106,4 +120,4 @@ bench: build
 	@./$(BUILD_DIR)/tolvo-bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(WINDOWS_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(WINDOWS_DIR) $(FUZZ_DIR)

@@ -5,7 +5,9 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(TOLVO_MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_CXX_COMPILER ${TOLVO_MINGW_TRIPLET}-g++)
+# The posix thread model: the engine's helper threads synchronise with the standard library's
+# mutexes and condition variables, which the win32 model lacks.
+set(CMAKE_CXX_COMPILER ${TOLVO_MINGW_TRIPLET}-g++-posix)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TOLVO_MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -100,7 +100,17 @@ expect_reply_to_e4
 send "isready"
 expect '^readyok$'
 
-step="quit"
+step="go infinite at two threads, stop"
+send "setoption name Threads value 2"
+send "go infinite"
+expect_no_bestmove 2
+send "stop"
+expect_reply_to_e4
+
+# "quit" while both threads search: the helper is stopped and joined, the exit code is 0.
+step="quit during a search at two threads"
+send "go infinite"
+expect_no_bestmove 1
 send "quit"
 exec {engine_in}>&-
 deadline=$((SECONDS + timeout_s))
