@@ -128,5 +128,6 @@ int main(int argc, char** argv) {
     shutdownSearchThreads();
     std::printf("Nodes searched: %" PRIu64 "\n", total);
     std::printf("Nodes/second: %" PRIu64 "\n", elapsed ? total * 1000 / elapsed : total * 1000);
+    std::printf("Search time (ms): %" PRIu64 "\n", elapsed);
     return 0;
 }

@@ -95,28 +95,33 @@ void iterate(SearchThread& t) {
     }
 }
 
-// Where a helper's iterations go next. Helpers must not all search the tree the main thread
+// Where a helper's iterations go. Helpers must not all search the tree the main thread
 // searches: odd-numbered helpers start a ply deeper and keep at least one ply ahead of the
 // main thread, filling the table for its next iteration; even-numbered ones start beside it
 // and deepen a ply at a time, so that the table's contents (and the races on it) send them
-// through other parts of the same tree.
+// through other parts of the same tree. At their depth limit they search the last depth
+// again, helping the main thread through its own last iterations, until it stops them.
 int firstHelperDepth(const SearchThread& t) {
-    return t.index % 2 ? 4 : 2;
+    const int first = t.index % 2 ? 4 : 2;
+    return first < t.maxDepth ? first : t.maxDepth;
 }
 int nextHelperDepth(const SearchThread& t, int depth) {
-    if (t.index % 2 == 0) return depth + 2;
-    const int ahead = mainThread().iterationDepth.load(std::memory_order_relaxed) + 2;
-    return ahead > depth + 2 ? ahead : depth + 2;
+    int next = depth + 2;
+    if (t.index % 2) {
+        const int ahead = mainThread().iterationDepth.load(std::memory_order_relaxed) + 2;
+        if (ahead > next) next = ahead;
+    }
+    return next < t.maxDepth ? next : t.maxDepth;
 }
 
 void helperIterate(SearchThread& t) {
     prepareRoot(t);
     if (t.rootMoves.count == 0) return;
-    for (int depth = firstHelperDepth(t); depth <= t.maxDepth;
-         depth = nextHelperDepth(t, depth)) {
+    for (int depth = firstHelperDepth(t);; depth = nextHelperDepth(t, depth)) {
         if (helpersMustStop()) return;
         t.iterationDepth.store(depth, std::memory_order_relaxed);
         t.rootMoves.cursor = 0;
+        // Nothing deeper can beat a mate for the side to move.
         if (RootSearch(t, depth) > MateBound) return;
     }
 }
