@@ -3,58 +3,49 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <vector>
+#include <map>
 
 #include "search/nodes.h"
 #include "search_support.h"
 
 namespace {
 
-struct Picked {
-    Move move;
-    uint32_t stage;  // the picker's stage right after it yielded the move
-};
-
-// Runs a picker to its end. Whatever the hash move and killers say, it must give every legal
-// move exactly once, in stage order, and nothing after the end.
-std::vector<Picked> runPicker(const char* fen, Move hash, Move killer1, Move killer2,
-                              bool deferLosingQuiets = true) {
+// Runs a picker to its end: whatever the hash move and killers say, it must give every legal
+// move exactly once, in stage order, and nothing after the end. The stage of each move, and
+// the moves in the order given.
+std::map<Move, uint32_t> runPicker(const char* fen, const char* hash, const char* killer1,
+                                   const char* killer2, bool deferLosingQuiets,
+                                   std::vector<Move>* order = nullptr) {
+    const auto wordOf = [](const char* text) { return *text ? word(text) : Move(0); };
     Position& p = setUp(fen);
-    std::vector<Move> legal;
     MoveList all;
     clearList(all);
     generateMoves(GenCaptures, p, all);
     generateMoves(GenQuiets, p, all);
+    std::vector<Move> legal, got;
     for (int i = 0; i < all.count; ++i)
         if (isLegal(p, all.moveWords[i])) legal.push_back(all.moveWords[i]);
-
     SearchStackEntry& e = SearchStack[0];
     e = *p.stack;
     p.stack = &e;
-    e.hashMove = hash;
-    e.killer1 = killer1;
-    e.killer2 = killer2;
+    e.hashMove = wordOf(hash);
+    e.killer1 = wordOf(killer1);
+    e.killer2 = wordOf(killer2);
     MovePicker mp;
     startPicker(mp, p, e.inCheck, deferLosingQuiets);
-    std::vector<Picked> out;
-    std::vector<Move> got;
+    std::map<Move, uint32_t> stages;
+    uint32_t last = 0;
     while (const Move m = NextMove(mp)) {
-        EXPECT_TRUE(out.empty() || out.back().stage <= currentStage(mp)) << moveToText(m);
-        out.push_back({m, currentStage(mp)});
+        EXPECT_LE(last, currentStage(mp)) << moveToText(m);
+        stages[m] = last = currentStage(mp);
         got.push_back(m);
     }
     EXPECT_EQ(NextMove(mp), 0);
-    EXPECT_EQ(NextMove(mp), 0);
+    if (order) *order = got;
     std::sort(got.begin(), got.end());
     std::sort(legal.begin(), legal.end());
     EXPECT_EQ(got, legal);
-    return out;
-}
-
-uint32_t stageOf(const std::vector<Picked>& picked, Move m) {
-    for (const Picked& x : picked)
-        if (x.move == m) return x.stage;
-    return 0;
+    return stages;
 }
 
 // White can win material on d5, lose the queen for a pawn there, or move quietly; d1d3 puts
@@ -69,37 +60,33 @@ TEST(MovePicker, EachMoveComesInTheStageItsKindAndTheHintsGiveIt) {
     } cases[] = {
         {"", "", "", true, "e4d5", StageGoodCaptures},
         {"", "", "", true, "d1d5", StageDeferred},  // the losing capture waits for the quiets
+        {"", "", "", true, "d1d3", StageDeferred},  // and so does the losing quiet move
+        {"", "", "", false, "d1d3", StageQuiets},
         {"c3b5", "", "", true, "c3b5", StageHashMove},
-        {"e4d5", "", "", true, "e4d5", StageHashMove},
         {"d1d5", "", "", true, "d1d5", StageHashMove},
         {"e3e5", "", "", true, "c3b5", StageQuiets},  // no move from e3: the hash is ignored
-        {"", "e1f2", "c3a4", true, "e1f2", StageKillers},
         {"", "e1f2", "c3a4", true, "c3a4", StageKillers},
         {"", "d1d5", "", true, "d1d5", StageDeferred},      // a killer that became a capture
         {"c3b5", "c3b5", "", true, "c3b5", StageHashMove},  // a killer equal to the hash move
-        {"", "", "", true, "d1d3", StageDeferred},
-        {"", "", "", false, "d1d3", StageQuiets},
-        {"", "", "", true, "c3b5", StageQuiets},
     };
-    const auto wordOf = [](const char* text) { return *text ? word(text) : Move(0); };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("hash ") + c.hash + " killers " + c.killer1 + " " + c.killer2 +
                      " move " + c.move);
-        const auto picked = runPicker(tactical, wordOf(c.hash), wordOf(c.killer1),
-                                      wordOf(c.killer2), c.deferLosingQuiets);
-        EXPECT_EQ(stageOf(picked, word(c.move)), c.stage);
-        EXPECT_EQ(std::count_if(picked.begin(), picked.end(),
-                                [](const Picked& x) { return x.stage == StageHashMove; }),
+        const auto stages = runPicker(tactical, c.hash, c.killer1, c.killer2, c.deferLosingQuiets);
+        EXPECT_EQ(stages.at(word(c.move)), c.stage);
+        EXPECT_EQ(std::count_if(stages.begin(), stages.end(),
+                                [](const auto& x) { return x.second == StageHashMove; }),
                   c.stage == StageHashMove ? 1 : 0);
     }
 }
 
 TEST(MovePicker, InCheckYieldsEachEvasionOnceWithTheHashMoveFirst) {
-    const auto picked =
-        runPicker("4k3/8/8/8/1b6/8/8/RN2K1N1 w - - 0 1", word("b1d2"), word("a1a2"), 0);
-    ASSERT_EQ(picked.size(), 6u);  // four king moves, two knight blocks
-    EXPECT_EQ(picked[0].move, word("b1d2"));
-    for (const Picked& x : picked) EXPECT_EQ(x.stage, StageEvasions);
+    std::vector<Move> order;
+    const auto stages =
+        runPicker("4k3/8/8/8/1b6/8/8/RN2K1N1 w - - 0 1", "b1d2", "a1a2", "", true, &order);
+    ASSERT_EQ(order.size(), 6u);  // four king moves, two knight blocks
+    EXPECT_EQ(order[0], word("b1d2"));
+    for (const auto& x : stages) EXPECT_EQ(x.second, StageEvasions);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "search/control.h"
 #include "search/search.h"
 #include "search/state.h"
-#include "search/tt.h"
 
 // Limits as a "go" would leave them, from a cleared search state, without input or reports.
 inline void prepareTestSearch(int32_t mode) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "search/control.h"
 
 namespace {
@@ -29,30 +31,11 @@ class TranspositionTable : public ::testing::Test {
 };
 
 TEST(TableSizing, LargestPowerOfTwoOfMegabytesNotAboveTheValueClampedTo1To4096) {
-    const struct {
-        int32_t megabytes;
-        uint64_t bytes;
-    } cases[] = {{1, MB},           {64, 64 * MB},
-                 {100, 64 * MB},    {2048, 2048 * MB},
-                 {3000, 2048 * MB}, {4096, uint64_t(1) << 32},
-                 {0, MB},           {-5, MB},
-                 {INT32_MIN, MB},   {999999, uint64_t(1) << 32}};
-    for (const auto& c : cases) EXPECT_EQ(tableSizeFor(c.megabytes), c.bytes) << c.megabytes;
-}
-
-TEST_F(TranspositionTable, AllocationGivesAlignedPowerOfTwoTablesEvenForHugeRequests) {
-    EXPECT_EQ(tableEntries, 65536u);
-    EXPECT_EQ(tableMask, 65535u);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(tableBase) % 64, 0u);
-    allocateTable(100);
-    EXPECT_EQ(tableEntries, 4194304u);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(tableBase) % 64, 0u);
-    allocateTable(INT32_MAX);  // never touched: no clear
-    ASSERT_NE(tableBase, nullptr);
-    EXPECT_GE(tableBytes, MB);
-    EXPECT_LE(tableBytes, uint64_t(1) << 32);
-    EXPECT_EQ(tableBytes & (tableBytes - 1), 0u);
-    EXPECT_EQ(tableEntries * sizeof(TTEntry), tableBytes);
+    const std::pair<int32_t, uint64_t> cases[] = {
+        {1, MB}, {100, 64 * MB}, {3000, 2048 * MB}, {4096, 4096 * MB},
+        {0, MB}, {-5, MB},       {INT32_MIN, MB},   {999999, 4096 * MB}};
+    for (const auto& [megabytes, bytes] : cases)
+        EXPECT_EQ(tableSizeFor(megabytes), bytes) << megabytes;
 }
 
 TEST_F(TranspositionTable, StoringAPositionTwiceKeepsOneSlotAndAKnownMove) {
@@ -65,38 +48,27 @@ TEST_F(TranspositionTable, StoringAPositionTwiceKeepsOneSlotAndAKnownMove) {
     EXPECT_EQ(probeMove(p), 0x1234);
     const TTEntry* e = probeEntry(p);
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->depth, 8);
-    EXPECT_EQ(e->bound, BoundUpper);
-    EXPECT_EQ(e->score, -20);
+    EXPECT_EQ(std::make_tuple(e->depth, e->bound, e->score), std::make_tuple(8, BoundUpper, -20));
 }
 
-TEST_F(TranspositionTable, NewPositionReplacesTheFirstShallowestSlotOfThisSearch) {
+// A bucket is walked from the home slot (home 2: 2, 3, 0, 1; home 1: 1, 0, 3, 2); a new
+// position takes the first empty slot, else the first shallowest of this search, but a
+// deep slot of an earlier search goes before a shallow one of this search.
+TEST_F(TranspositionTable, NewPositionReplacesTheFirstShallowestSlotPreferringOldOnes) {
+    storeEntry(positionWithKey(300, 6), 1, 0, 0, BoundExact, 0);
+    EXPECT_EQ(tableBase[6].check, 300u);
+    storeEntry(positionWithKey(301, 5), 1, 0, 0, BoundExact, 0);
+    EXPECT_EQ(tableBase[5].check, 301u);
     const int depths[4] = {10, 4, 4, 8};
     for (int i = 0; i < 4; ++i) storeEntry(positionWithKey(100 + i, 8 + i), 1, depths[i], 0, 2, 0);
-    // Each went to its own home slot; now a fifth position homed on the bucket's first slot.
     storeEntry(positionWithKey(999, 8), 2, 5, 0, BoundExact, 0);
-    EXPECT_EQ(tableBase[8].check, 100u);
     EXPECT_EQ(tableBase[9].check, 999u);
-    EXPECT_EQ(tableBase[10].check, 102u);
-    EXPECT_EQ(tableBase[11].check, 103u);
-}
-
-TEST_F(TranspositionTable, DeepSlotOfAnEarlierSearchGoesBeforeAShallowOneOfThisSearch) {
     tableGeneration = 6;
     storeEntry(positionWithKey(200, 18), 1, 20, 0, BoundExact, 0);
     tableGeneration = 7;
     for (const auto& [check, home] : {std::pair{201, 16}, {202, 17}, {203, 19}, {204, 16}})
         storeEntry(positionWithKey(check, home), 1, 2, 0, BoundExact, 0);
     EXPECT_EQ(tableBase[18].check, 204u);
-}
-
-TEST_F(TranspositionTable, BucketIsVisitedFromTheHomeSlot) {
-    // Home slot 2 of a bucket: the walk is 2, 3, 0, 1, so an empty bucket fills slot 2 first.
-    storeEntry(positionWithKey(300, 6), 1, 0, 0, BoundExact, 0);
-    EXPECT_EQ(tableBase[6].check, 300u);
-    // Home slot 1 of the same bucket: the walk is 5, 4, 7, 6 and the first empty slot wins.
-    storeEntry(positionWithKey(301, 5), 1, 0, 0, BoundExact, 0);
-    EXPECT_EQ(tableBase[5].check, 301u);
 }
 
 TEST_F(TranspositionTable, MateScoresAreStoredRelativeToTheNode) {
