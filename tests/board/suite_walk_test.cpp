@@ -1,6 +1,7 @@
 // A depth-3 walk over every suite position that checks, at every node, what perft counts
-// alone cannot see: exact restoration by unmake, incremental fields against a rebuild, and
-// the agreement of the generators, the validity test and the check test.
+// alone cannot see: exact restoration by unmake, incremental fields against a rebuild, rights
+// that match the board, and the agreement of the generators, the validity test and the check
+// test.
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -54,8 +55,17 @@ void expectIdentical(const Position& a, const Position& b, const std::string& co
     EXPECT_EQ(0, std::memcmp(a.keyHistory, b.keyHistory, sizeof(uint64_t) * a.keyCount)) << context;
 }
 
-// The derived fields of p against a position derived from scratch out of p's board.
+// The derived fields of p against a position derived from scratch out of p's board; and each
+// castling right held with the own king and that rook on their home squares.
 void expectMatchesRebuild(const Position& p, const std::string& context) {
+    constexpr int Homes[4][3] = {{WhiteKing, 4, 7},
+                                 {WhiteKing, 4, 0},
+                                 {BlackKing, 60, 63},
+                                 {BlackKing, 60, 56}};  // king, its square, the rook's square
+    for (int r = 0; r < 4; ++r)
+        EXPECT_TRUE(!(p.castleRights & (1 << r)) || (p.board[Homes[r][1]] == Homes[r][0] &&
+                                                     p.board[Homes[r][2]] == Homes[r][0] - 4))
+            << "castling right " << (1 << r) << " without its pieces: " << context;
     static Position fresh;
     loadFen(fresh, "");
     std::memcpy(fresh.board, p.board, sizeof p.board);
