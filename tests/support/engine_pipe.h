@@ -46,8 +46,6 @@ class Pipe {
         started_ = selfplay::startProcess(p_, error);
     }
     ~Pipe() { selfplay::stopProcess(p_, 0); }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
 
     bool started() const { return started_; }
     pid_t pid() const { return p_.pid; }
@@ -55,67 +53,48 @@ class Pipe {
     bool send(const std::string& text) {
         return selfplay::sendLine(p_, text, selfplay::afterMs(selfplay::now(), ReplyMs));
     }
-    // Bytes as they are, in one write: for short texts that need no line feed.
-    bool write(const std::string& bytes) {
-        return p_.toEngine >= 0 &&
-               ::write(p_.toEngine, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+    // A short text as it is, in one write.
+    bool write(const std::string& text) {
+        return ::write(p_.toEngine, text.data(), text.size()) == ssize_t(text.size());
     }
-    void closeInput() {
-        if (p_.toEngine >= 0) close(p_.toEngine);
-        p_.toEngine = -1;
-    }
-    // The next line, or nothing when the time passes or the output ends first.
-    std::optional<std::string> line(int ms = ReplyMs) {
-        std::string l;
-        if (selfplay::readLine(p_, l, selfplay::afterMs(selfplay::now(), ms)) !=
-            selfplay::ReadResult::Line)
-            return std::nullopt;
-        return l;
-    }
-    // Lines up to the first that begins with the prefix, which is returned; every line read
-    // on the way, that one included, is appended to seen.
+    // The next line, or nothing when the time passes or the output ends first; lines up to the
+    // first that begins with the prefix, which is returned, each appended to seen.
+    std::optional<std::string> line(int ms = ReplyMs) { return until("", nullptr, ms); }
     std::optional<std::string> until(const std::string& prefix,
                                      std::vector<std::string>* seen = nullptr, int ms = ReplyMs) {
         const auto deadline = selfplay::afterMs(selfplay::now(), ms);
-        for (;;) {
-            std::string l;
-            if (selfplay::readLine(p_, l, deadline) != selfplay::ReadResult::Line)
-                return std::nullopt;
+        for (std::string l; selfplay::readLine(p_, l, deadline) == selfplay::ReadResult::Line;) {
             if (seen) seen->push_back(l);
             if (startsWith(l, prefix)) return l;
         }
+        return std::nullopt;
     }
-    // Every line that arrives within the time.
+    // Every line that arrives within the time (no line begins with a line feed).
     std::vector<std::string> within(int ms) {
         std::vector<std::string> lines;
-        const auto deadline = selfplay::afterMs(selfplay::now(), ms);
-        for (std::string l; selfplay::readLine(p_, l, deadline) == selfplay::ReadResult::Line;)
-            lines.push_back(l);
+        until("\n", &lines, ms);
         return lines;
     }
     // Sends "isready"; what came before "readyok". Fails the test when no "readyok" comes.
     std::vector<std::string> ready(int ms = ReplyMs) {
         std::vector<std::string> lines;
-        EXPECT_TRUE(send("isready"));
-        EXPECT_TRUE(until("readyok", &lines, ms)) << "no readyok";
-        if (!lines.empty() && lines.back() == "readyok") lines.pop_back();
+        EXPECT_TRUE(send("isready") && until("readyok", &lines, ms)) << "no readyok";
+        if (!lines.empty()) lines.pop_back();
         return lines;
     }
     // Sends a "go"; every line up to its "bestmove". Fails the test when none comes in time.
     std::vector<std::string> go(const std::string& go, int ms = ReplyMs) {
         std::vector<std::string> lines;
-        EXPECT_TRUE(send(go));
-        EXPECT_TRUE(until("bestmove", &lines, ms)) << "no bestmove for: " << go;
+        EXPECT_TRUE(send(go) && until("bestmove", &lines, ms)) << "no bestmove for: " << go;
         return lines;
     }
-    // Each line the program writes until it closes its output, and how it ended ("exit code
+    // Every line the program writes until it closes its output, and how it ended ("exit code
     // 0"). Its input is closed first unless it must leave by itself.
-    std::string finish(std::string& output, bool closeFirst = true, int ms = ReplyMs) {
-        if (closeFirst) closeInput();
-        const auto deadline = selfplay::afterMs(selfplay::now(), ms);
-        for (std::string l; selfplay::readLine(p_, l, deadline) == selfplay::ReadResult::Line;)
-            output += l + "\n";
-        return selfplay::stopProcess(p_, ReplyMs);
+    std::string finish(std::string& output, bool closeInput = true, int ms = ReplyMs) {
+        if (closeInput) close(p_.toEngine);
+        p_.toEngine = closeInput ? -1 : p_.toEngine;
+        for (const std::string& l : within(ms)) output += l + "\n";
+        return selfplay::stopProcess(p_, ms);
     }
 
    private:
@@ -126,9 +105,6 @@ class Pipe {
 // A test with the engine started and its tables built.
 class EngineTest : public ::testing::Test {
    protected:
-    void SetUp() override {
-        ASSERT_TRUE(engine.started());
-        ASSERT_TRUE(engine.ready().empty());
-    }
+    void SetUp() override { ASSERT_TRUE(engine.started() && engine.ready().empty()); }
     Pipe engine;
 };

@@ -119,29 +119,22 @@ TEST(LiveSearchExit, QuitEndsWithoutAndEndOfInputWithTheBestMove) {
     }
 }
 
-TEST_F(LiveSearch, GoDuringASearchDoesNotStartAnother) {
+// A "go" starts no second search; a new table and a new position wait for the search's end.
+TEST_F(LiveSearch, CommandsDuringASearchTakeEffectAfterIt) {
     start("position startpos", "go infinite");
     ASSERT_TRUE(engine.send("go depth 1"));
-    EXPECT_EQ(countPrefix(engine.within(500), "bestmove"), 0);
-    ASSERT_TRUE(engine.send("stop"));
-    EXPECT_TRUE(engine.until("bestmove"));
-    expectNoSecondBestMove();
-}
-
-TEST_F(LiveSearch, HashAndPositionChangedDuringASearchTakeEffectAfterIt) {
-    start("position startpos", "go infinite");
     ASSERT_TRUE(engine.send("setoption name Hash value 1"));
     ASSERT_TRUE(engine.send(MateInOne));
-    engine.ready();
-    EXPECT_EQ(countPrefix(engine.within(200), "bestmove"), 0);  // still on its old table
+    EXPECT_EQ(countPrefix(engine.ready(), "bestmove"), 0);
+    EXPECT_EQ(countPrefix(engine.within(300), "bestmove"), 0);
     ASSERT_TRUE(engine.send("stop"));
     EXPECT_NE(engine.until("bestmove").value_or("bestmove b1b8").substr(0, 13), "bestmove b1b8");
+    expectNoSecondBestMove();
     EXPECT_EQ(lastWithPrefix(engine.go("go depth 3"), "bestmove").substr(0, 13), "bestmove b1b8");
     // The new table serves a full search.
     ASSERT_TRUE(engine.send("position startpos"));
     const std::vector<std::string> lines = engine.go("go depth 5");
     EXPECT_EQ(lastWithPrefix(lines, "info depth"), lastWithPrefix(lines, "info depth 5 "));
-    expectNoSecondBestMove();
 }
 
 }  // namespace

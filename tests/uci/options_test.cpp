@@ -1,4 +1,5 @@
-// "go" and "setoption" read in-process: the limits, the control mode and the options.
+// "go" read in-process: the limits and the control mode. The options are read through the
+// pipe (the traffic and hostile input tests), the budgets with the clock rules.
 #include "uci/options.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <utility>
 
 #include "search/control.h"
-#include "search/tt.h"
 
 namespace {
 
@@ -19,109 +19,43 @@ void go(const std::string& line) {
     prepareSearch();
 }
 
-TEST(GoParameters, EveryKeywordIsReadAtItsDistanceAndEachGoStartsFromZero) {
-    go("go ponder wtime 1 btime 2 winc 3 binc 4 movestogo 5 depth 6 nodes 7 movetime 8 "
-       "mate 9 infinite");
-    const SearchLimits& l = Limits;
-    EXPECT_EQ(std::make_tuple(l.ponder, l.infinite, l.wtime, l.btime, l.winc, l.binc),
-              std::make_tuple(1, 1, 1, 2, 3, 4));
-    EXPECT_EQ(std::make_tuple(l.movestogo, l.depth, l.nodes, l.movetime, l.mate),
-              std::make_tuple(5, 6, 7u, 8, 9));
-    Limits.stopRequested = Limits.ponderhitReceived = 1;
-    go("go nodes 10");
-    EXPECT_EQ(std::make_tuple(l.depth, l.ponder, l.stopRequested, l.ponderhitReceived),
-              std::make_tuple(0, 0, 0, 0));
-}
-
-// Numbers are read like atoi from a fixed distance; a keyword at the end of the line reads 0;
-// node counts keep 64 bits and saturate, depth, mate and moves to go keep 16.
-TEST(GoParameters, NumbersAreReadLikeAtoiIntoFieldsOfTheirWidth) {
-    constexpr uint64_t Max64 = std::numeric_limits<uint64_t>::max();
+// Each keyword is found anywhere and its number read like atoi from a fixed distance (0 at the
+// end of the line); node counts keep 64 bits and saturate, depth, mate and moves to go keep
+// 16. The first rule that applies gives the control mode. Each "go" starts from zero.
+TEST(GoParameters, NumbersAreReadIntoFieldsOfTheirWidthAndTheFirstRuleGivesTheMode) {
+    constexpr uint64_t Max = std::numeric_limits<uint64_t>::max();
     const struct {
         const char* line;
-        uint64_t SearchLimits::*field64;
-        uint16_t SearchLimits::*field16;
-        uint64_t value;
+        int32_t mode;
+        uint64_t nodes;
+        int depth, mate, movestogo;
+        int64_t wtime, movetime;
     } cases[] = {
-        {"go nodes 5000000000", &SearchLimits::nodes, nullptr, 5000000000u},
-        {"go nodes 18446744073709551615", &SearchLimits::nodes, nullptr, Max64},
-        {"go nodes 99999999999999999999999", &SearchLimits::nodes, nullptr, Max64},
-        {"go nodes -1", &SearchLimits::nodes, nullptr, Max64},
-        {"go nodes  42", &SearchLimits::nodes, nullptr, 42},  // a second blank is skipped
-        {"go nodes", &SearchLimits::nodes, nullptr, 0},
-        {"go depth   12abc", nullptr, &SearchLimits::depth, 12},
-        {"go depth -1", nullptr, &SearchLimits::depth, 65535},
-        {"go depth 65537", nullptr, &SearchLimits::depth, 1},
-        {"go depth", nullptr, &SearchLimits::depth, 0},
-        {"go depth x", nullptr, &SearchLimits::depth, 0},
-        {"go mate 65536", nullptr, &SearchLimits::mate, 0},
-        {"go movestogo 70000 wtime 1000", nullptr, &SearchLimits::movestogo, 70000 - 65536},
-        {"go movestogo", nullptr, &SearchLimits::movestogo, 0},
+        {"go ponder wtime 1 btime 2 winc 3 binc 4 movestogo 5 depth 6 nodes 7 movetime 8 mate 9 "
+         "infinite",
+         ModeDepth, 7, 6, 9, 5, 1, 8},
+        {"go nodes 99999999999999999999999 infinite mate 3", ModeInfinite, Max, 0, 3, 0, 0, 0},
+        {"go nodes -1 depth -1 mate 65536", ModeDepth, Max, 65535, 0, 0, 0, 0},
+        {"go mate 3 nodes 100 ponder", ModeMate, 100, 0, 3, 0, 0, 0},
+        {"go nodes  42 ponder movetime 5", ModeNodes, 42, 0, 0, 0, 0, 5},  // a second blank
+        {"go nodes 5000000000", ModeNodes, 5000000000u, 0, 0, 0, 0, 0},
+        {"go depth 65537 movestogo 70000", ModeDepth, 0, 1, 0, 70000 - 65536, 0, 0},
+        {"go depth   12abc", ModeDepth, 0, 12, 0, 0, 0, 0},
+        {"go ponder wtime 1000 btime 1000", ModePonder | ModeClock, 0, 0, 0, 0, 1000, 0},
+        {"go movetime +250 wtime\t-300", ModeMoveTime, 0, 0, 0, 0, -300, 250},
+        {"go searchmoves e2e4 wtime 1000", ModeClock, 0, 0, 0, 0, 1000, 0},
+        {"go depth x movetime", ModeClock, 0, 0, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
+        Limits.stopRequested = Limits.ponderhitReceived = 1;
         go(c.line);
-        EXPECT_EQ(c.field64 ? Limits.*c.field64 : Limits.*c.field16, c.value) << c.line;
+        const SearchLimits& l = Limits;
+        EXPECT_EQ(std::make_tuple(controlMode, l.nodes, l.depth, l.mate, l.movestogo, l.wtime,
+                                  l.movetime, l.stopRequested, l.ponderhitReceived),
+                  std::make_tuple(c.mode, c.nodes, c.depth, c.mate, c.movestogo, c.wtime,
+                                  c.movetime, 0, 0))
+            << c.line;
     }
-    for (const auto& [line, value] : {std::pair{"go movetime +250", 250},
-                                      {"go wtime\t-300", -300},
-                                      {"go wtime", 0},
-                                      {"go wtime -", 0},
-                                      {"go binc", 0}}) {
-        go(line);
-        EXPECT_EQ(Limits.movetime + Limits.wtime + Limits.binc, value) << line;
-    }
-}
-
-TEST(ControlMode, FirstRuleThatAppliesWins) {
-    const std::pair<const char*, int32_t> cases[] = {
-        {"go depth 5 infinite", ModeDepth},
-        {"go depth 10 movetime 5000", ModeDepth},
-        {"go infinite mate 3 nodes 100", ModeInfinite},
-        {"go mate 3 nodes 100 ponder", ModeMate},
-        {"go nodes 100 ponder movetime 5", ModeNodes},
-        {"go ponder wtime 1000 btime 1000", ModePonder | ModeClock},
-        {"go movetime 300 wtime 1000", ModeMoveTime},
-        {"go wtime 1000 btime 1000", ModeClock},
-        {"go searchmoves e2e4", ModeClock}};
-    for (const auto& [line, mode] : cases) {
-        go(line);
-        EXPECT_EQ(controlMode, mode) << line;
-    }
-}
-
-TEST(SetOption, TrafficOptionsTakeTheirWordsAndTheDepthDoubled) {
-    const std::pair<const char*, int32_t> limits[] = {
-        {"Ultrafast", 0}, {"Fast", 1}, {"Normal", 2}, {"Analyse", 3}, {"Ignore", 4}, {"Slow", 4}};
-    for (const auto& [word, value] : limits) {
-        setOption((std::string("setoption name Traffic Limit value ") + word).c_str());
-        EXPECT_EQ(TrafficLimit, value) << word;
-    }
-    const std::pair<const char*, int32_t> depths[] = {
-        {"7", 14}, {"300", 600}, {"", 0}, {"99999999999", INT32_MAX}, {"10", 20}};
-    for (const auto& [value, stored] : depths) {
-        setOption((std::string("setoption name Traffic Depth value ") + value).c_str());
-        EXPECT_EQ(TrafficDepth, stored) << value;
-    }
-    setOption("setoption name Traffic Limit value Normal");
-}
-
-TEST(SetOption, HashAlwaysLeavesATableAndWaitsForTheEndOfASearch) {
-    for (const char* value : {"1", "0", "-5", "", "2", "64"}) {
-        setOption((std::string("setoption name Hash value ") + value).c_str());
-        EXPECT_NE(tableBase, nullptr) << value;
-        EXPECT_GT(tableBytes, 0u) << value;
-    }
-    TTEntry* const before = tableBase;
-    setGoRunning(true);
-    // Read while a search runs, so that no table of the saturated size is built here.
-    setOption("setoption name Hash value 99999999999");
-    EXPECT_EQ(HashMegabytes, INT32_MAX);
-    setOption("setoption name Hash value 1");
-    EXPECT_EQ(tableBase, before) << "the running search lost its table";
-    setGoRunning(false);
-    applyDeferredOptions();
-    EXPECT_EQ(tableBytes, uint64_t(1) << 20);
-    setOption("setoption name Hash value 64");
 }
 
 }  // namespace

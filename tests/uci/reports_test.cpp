@@ -1,4 +1,5 @@
-// The texts of the search reports, field by field.
+// The texts of the search reports, field by field. Which reports a search prints, and when,
+// is seen through the pipe.
 #include "uci/reports.h"
 
 #include <gtest/gtest.h>
@@ -10,22 +11,24 @@
 
 namespace {
 
-template <typename Report>
-std::string printed(Report report) {
-    testing::internal::CaptureStdout();
-    report();
-    return testing::internal::GetCapturedStdout();
-}
-
 PvLine line(std::initializer_list<Move> moves) {
     PvLine pv{};
     for (Move m : moves) pv.moves[pv.count++] = m;
     return pv;
 }
+std::string pvReport(int score, int depth, int selDepth, const PvLine& pv) {
+    testing::internal::CaptureStdout();
+    reportPv(score, depth, selDepth, pv);
+    return testing::internal::GetCapturedStdout();
+}
+std::string bestMove(Move m, const PvLine& pv) {
+    testing::internal::CaptureStdout();
+    reportBestMove(m, pv);
+    return testing::internal::GetCapturedStdout();
+}
 
 constexpr Move E2E4 = makeMoveWord(12, 28, KindDoublePush);
 constexpr Move E7E5 = makeMoveWord(52, 36, KindDoublePush);
-constexpr Move G1F3 = makeMoveWord(6, 21);
 
 TEST(ScoreField, CentipawnsUpToTheMateBoundThenMovesToMateWithTheSignOfTheWinner) {
     const std::pair<int, const char*> cases[] = {
@@ -43,60 +46,42 @@ TEST(ScoreField, CentipawnsUpToTheMateBoundThenMovesToMateWithTheSignOfTheWinner
 TEST(PvReport, FieldsComeInOrderAndTheLineEndsInTwoBlanks) {
     NodeCount = 18446744073709551615ull;  // printed unsigned
     Clock.wallElapsed = 0;                // no time yet: nothing per second
-    EXPECT_EQ(printed([] {
-                  reportPv(-12, 7, 11, line({E2E4, E7E5}));
-              }),
+    EXPECT_EQ(pvReport(-12, 7, 11, line({E2E4, E7E5})),
               "info depth 7 seldepth 11 nodes 18446744073709551615 score cp -12 nps 0 "
               "pv e2e4 e7e5  \n");
     NodeCount = 3000;
     Clock.wallElapsed = 2.0;
-    const Move promotions[2] = {makeMoveWord(52, 60, 12 << 12), makeMoveWord(9, 0, 5 << 12)};
-    EXPECT_EQ(printed([&] {
-                  reportPv(29999, 1, 1, line({promotions[0], promotions[1]}));
-              }),
-              "info depth 1 seldepth 1 nodes 3000 score mate 1 nps 1500 pv e7e8q b2a1n  \n");
-    // A full line of 127 moves fits.
-    PvLine full{};
+    EXPECT_EQ(
+        pvReport(29999, 1, 1, line({makeMoveWord(52, 60, 12 << 12), makeMoveWord(9, 0, 5 << 12)})),
+        "info depth 1 seldepth 1 nodes 3000 score mate 1 nps 1500 pv e7e8q b2a1n  \n");
+    PvLine full{};  // a full line of 127 moves fits
     std::string expected = "info depth 1 seldepth 1 nodes 3000 score cp 0 nps 1500 pv ";
     for (full.count = 0; full.count < 127; ++full.count, expected += "e2e4 ")
         full.moves[full.count] = E2E4;
-    EXPECT_EQ(printed([&] { reportPv(0, 1, 1, full); }), expected + " \n");
-}
-
-TEST(PvReport, ARootWithoutMovesIsMatedOrStalemate) {
+    EXPECT_EQ(pvReport(0, 1, 1, full), expected + " \n");
+    // A root without moves is mated or stalemate.
     NodeCount = 0;
     Clock.wallElapsed = 0;
     for (bool check : {true, false}) {
         rootInCheck = check;
-        EXPECT_EQ(printed([] { reportPv(NoScore, 1, 0, PvLine{}); }),
+        EXPECT_EQ(pvReport(NoScore, 1, 0, PvLine{}),
                   std::string("info depth 1 seldepth 0 nodes 0 score ") +
                       (check ? "mate 0" : "cp 0") + " nps 0 pv  \n");
     }
 }
 
-TEST(NodeReport, FirstReportPrintsThenOncePerThousandSecondsUnlessForced) {
+TEST(OtherReports, NodesCurrentMoveAndBestMoveWithItsPonderMove) {
     NodeCount = 500;
     Clock.wallElapsed = 0.25;
-    Clock.wallNow = 5.0;  // a clock started moments ago: the first report still prints
-    EXPECT_EQ(printed([] { reportNodes(false); }),
-              "info nodes 500 nps 2000 time 250 hashfull 0 \n");
-    Clock.wallNow = 900.0;
-    EXPECT_EQ(printed([] { reportNodes(false); }), "");
-    EXPECT_NE(printed([] { reportNodes(true); }), "");
-    Clock.wallNow = 1900.0;
-    EXPECT_EQ(printed([] { reportNodes(false); }), "");
-    Clock.wallNow = 1900.5;
-    EXPECT_NE(printed([] { reportNodes(false); }), "");
-}
-
-TEST(BestMoveLine, PonderMoveOnlyWithTwoMovesInTheLine) {
-    EXPECT_EQ(printed([] { reportCurrentMove(G1F3, 3); }), "info currmove g1f3 currmovenumber 3\n");
-    EXPECT_EQ(printed([] { reportBestMove(0, PvLine{}); }), "bestmove a1a1 \n");
-    EXPECT_EQ(printed([] { reportBestMove(E2E4, line({E2E4})); }), "bestmove e2e4 \n");
-    EXPECT_EQ(printed([] {
-                  reportBestMove(E2E4, line({E2E4, E7E5, G1F3}));
-              }),
-              "bestmove e2e4 ponder e7e5 \n");
+    testing::internal::CaptureStdout();
+    reportNodes(true);
+    reportCurrentMove(makeMoveWord(6, 21), 3);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "info nodes 500 nps 2000 time 250 hashfull 0 \n"
+              "info currmove g1f3 currmovenumber 3\n");
+    EXPECT_EQ(bestMove(0, PvLine{}), "bestmove a1a1 \n");
+    EXPECT_EQ(bestMove(E2E4, line({E2E4})), "bestmove e2e4 \n");
+    EXPECT_EQ(bestMove(E2E4, line({E2E4, E7E5, E2E4})), "bestmove e2e4 ponder e7e5 \n");
 }
 
 }  // namespace
