@@ -32,9 +32,8 @@ TEST(Fen, StartPositionFillsEveryField) {
                               p.board[sq("f8")], p.board[sq("e1")], p.board[sq("e8")]),
               std::make_tuple(WhiteDarkBishop, WhiteLightBishop, BlackLightBishop, BlackDarkBishop,
                               WhiteKing, BlackKing));
-    EXPECT_EQ(std::make_tuple(p.castleRights, p.epSquare, p.rule50, p.sideToMove, p.kingSquare[0],
-                              p.kingSquare[1], p.keyCount, p.keyHistory[0]),
-              std::make_tuple(15, 64u, 0, 0u, sq("e1"), sq("e8"), 1, p.key));
+    EXPECT_EQ(std::make_tuple(p.castleRights, p.epSquare, p.kingSquare[0], p.kingSquare[1]),
+              std::make_tuple(15, 64u, sq("e1"), sq("e8")));
     EXPECT_EQ(p.bitboards[White], 0xFFFFull);
 }
 

@@ -2,7 +2,6 @@
 // search, and real searches through the pipe that must answer inside their time.
 #include "search/control.h"
 
-#include <chrono>
 #include <tuple>
 
 #include "platform/platform.h"
@@ -68,12 +67,6 @@ TEST(CheckTime, TimeEndsTheSearchOnlyOncePassedAndAMoveTimeNeverOverruns) {
                                        << c.elapsedMs << " ms, factor " << c.factor;
     }
     Limits = SearchLimits{};
-}
-
-int64_t msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start)
-        .count();
 }
 
 using ClockThroughThePipe = EngineTest;

@@ -2,6 +2,7 @@
 
 #include "search/nodes.h"
 #include "search_support.h"
+#include "uci/position_command.h"
 
 namespace {
 
@@ -61,10 +62,10 @@ TEST(NodeScores, MatedAndStalematedSidesScoreInEveryNodeKind) {
 }
 
 TEST(DrawTest, RepetitionFourHalfMovesBackWithinTheQuietStretchOrFiftyMoves) {
-    Position& p = setUp(QueenUp);
-    playMoves(p, "d1d2 e8e7 d2d1");
+    static Position p;
+    positionCommand(p, "position fen 4k3/8/8/8/8/8/8/3QK3 w - - 0 1 moves d1d2 e8e7 d2d1");
     EXPECT_FALSE(IsDraw(p));  // rule50 is 3: nothing is compared
-    playMoves(p, "e7e8");
+    positionCommand(p, "position fen 4k3/8/8/8/8/8/8/3QK3 w - - 0 1 moves d1d2 e8e7 d2d1 e7e8");
     EXPECT_TRUE(IsDraw(p));
     prepareTestSearch(ModeDepth);
     EXPECT_EQ(SearchCut[0](p, 1, 8, 1, AnyNode), 0);

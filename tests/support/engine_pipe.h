@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,12 @@ inline std::string fieldOf(const std::string& line, const std::string& name) {
     if (at == std::string::npos) return "";
     const size_t start = at + name.size() + 2;
     return line.substr(start, line.find(' ', start) - start);
+}
+
+inline int64_t msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
 }
 
 class Pipe {

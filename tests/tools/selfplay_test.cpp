@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "support/engine_pipe.h"
 
@@ -38,23 +37,6 @@ std::string expectRun(const std::string& arguments, int exitCode,
     for (const std::string& text : texts)
         EXPECT_NE(output.find(text), std::string::npos) << text << "\n" << output;
     return output;
-}
-
-// Gone within two seconds, or a zombie that nobody reaped yet.
-void expectAllDead(const std::string& pidFile) {
-    std::ifstream in(pidFile);
-    int found = 0;
-    for (pid_t pid; in >> pid; ++found) {
-        bool dead = false;
-        for (int tries = 0; tries < 200 && !dead; ++tries) {
-            const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-            const size_t paren = stat.rfind(')');
-            dead = stat.empty() || (paren != std::string::npos && stat[paren + 2] == 'Z');
-            if (!dead) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        EXPECT_TRUE(dead) << "process " << pid << " outlived the referee";
-    }
-    EXPECT_EQ(found, 2);
 }
 
 TEST(SelfPlay, EnginePonderingGamesHaveNoIllegalMoveCrashOrTimeLoss) {
@@ -166,20 +148,6 @@ TEST_F(SelfPlayReferee, SlowSilentOrDeadEngineLosesAndIsRestarted) {
     EXPECT_EQ(countOf(output, "crashed (exit code 3)"), 2);
     againstSound("--games 1 --timeout 1", "    isready) ;;\n", 1,
                  {"0-1, White hung: no \"readyok\" within 1 s", "crashes 1, time losses 0"});
-}
-
-TEST_F(SelfPlayReferee, InterruptedRefereeEndsItsEnginesAndWhatTheyStarted) {
-    // Records its own id and that of a child it leaves running, then hangs.
-    const std::string hang =
-        "    go*) echo $$ >> " + dir + "/pids; sleep 1000 & echo $! >> " + dir + "/pids; wait ;;\n";
-    Pipe referee(Referee + " --games 1 --tc 30+0 --engine " + fake("", hang) + " --engine " +
-                 fake("e2e4"));
-    for (int tries = 0; tries < 500 && countOf(readFile(dir + "/pids"), "\n") < 2; ++tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    kill(referee.pid(), SIGINT);
-    std::string output;
-    EXPECT_EQ(referee.finish(output), "exit code " + std::to_string(128 + SIGINT));
-    expectAllDead(dir + "/pids");
 }
 
 TEST_F(SelfPlayReferee, GamesEndExactlyWhenTheRulesSayAndAreRecordedInStandardNotation) {

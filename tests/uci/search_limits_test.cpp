@@ -106,15 +106,4 @@ TEST_F(SearchLimits, ScoresOfBothSignsAndRootsWithoutMoves) {
     }
 }
 
-TEST_F(SearchLimits, BestMoveNamesThePrincipalVariationsSecondMoveAsPonder) {
-    ASSERT_TRUE(engine.send("position startpos"));
-    const std::vector<std::string> lines = engine.go("go depth 4");
-    const std::string report = finalReport(lines);
-    const size_t pv = report.find(" pv ");
-    ASSERT_NE(pv, std::string::npos);
-    ASSERT_EQ(report.substr(report.size() - 2), "  ");
-    EXPECT_EQ(lastWithPrefix(lines, "bestmove"),
-              "bestmove " + report.substr(pv + 4, 4) + " ponder " + report.substr(pv + 9, 4) + " ");
-}
-
 }  // namespace
