@@ -6,7 +6,6 @@
 #include "search/control.h"
 #include "search/search.h"
 #include "search/state.h"
-#include "search/tt.h"
 
 // Limits as a "go" would leave them, from a cleared search state, without input or reports.
 inline void prepareTestSearch(int32_t mode) {
@@ -26,16 +25,4 @@ inline SearchResult searchToDepth(const char* fen, int plies) {
     Limits.depth = uint16_t(plies);
     SearchDriver(setUp(fen));
     return LastResult;
-}
-
-// Plays "e2e4 e7e5 ..." on the position; each text must match a generated move.
-inline void playMoves(Position& p, const char* moves) {
-    static UndoInfo undo[64];
-    for (int n = 0; *moves && n < 64; ++n) {
-        const Move m = textToMove(p, moves);
-        ASSERT_NE(m, 0) << moves;
-        makeMove(p, undo[n], m);
-        while (*moves && *moves != ' ') ++moves;
-        while (*moves == ' ') ++moves;
-    }
 }
