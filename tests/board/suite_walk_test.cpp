@@ -1,6 +1,7 @@
 // A depth-3 walk over every suite position that checks, at every node, what perft counts
-// alone cannot see: exact restoration by unmake, incremental fields against a rebuild, and
-// the agreement of the generators, the validity test and the check test.
+// alone cannot see: exact restoration by unmake, incremental fields against a rebuild, rights
+// that match the board, and the agreement of the generators, the validity test, the check
+// test and the search's move picker.
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -9,52 +10,26 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "board/positions.h"
+#include "search/picker.h"
 
 namespace {
-
-// Make/unmake read the piece-square values; distinct random ones make their sum a real
-// check. The original table is put back afterwards.
-class RandomPieceSquareValues {
-   public:
-    RandomPieceSquareValues() {
-        std::memcpy(saved_, PieceSquareValue, sizeof saved_);
-        std::mt19937 rng(7);
-        std::uniform_int_distribution<int> value(-300, 300);
-        for (int code = WhitePawn; code <= BlackKing; ++code)
-            for (int s = 0; s < 64; ++s) PieceSquareValue[code][s] = pack(value(rng), value(rng));
-    }
-    ~RandomPieceSquareValues() { std::memcpy(PieceSquareValue, saved_, sizeof saved_); }
-
-   private:
-    PackedScore saved_[16][64];
-};
 
 std::string describe(const Position& p, Move m) {
     return std::string("move ") + moveToText(m) + " kind " + std::to_string(moveKind(m) >> 12) +
            " key " + std::to_string(p.key);
 }
 
-auto derivedFields(const Position& p) {
-    return std::make_tuple(p.kingSquare[0], p.kingSquare[1], p.epSquare, p.key, p.pawnKey,
-                           p.materialKey, p.psqScore);
-}
-bool sameBoards(const Position& a, const Position& b) {
-    return std::memcmp(a.board, b.board, sizeof a.board) == 0 &&
-           std::memcmp(a.bitboards, b.bitboards, sizeof a.bitboards) == 0;
-}
-
-// Every field, the history up to keyCount included.
-void expectIdentical(const Position& a, const Position& b, const std::string& context) {
-    EXPECT_TRUE(sameBoards(a, b)) << context;
-    EXPECT_EQ(derivedFields(a), derivedFields(b)) << context;
-    EXPECT_EQ(std::make_tuple(a.castleRights, a.rule50, a.sideToMove, a.stack),
-              std::make_tuple(b.castleRights, b.rule50, b.sideToMove, b.stack))
-        << context;
-    ASSERT_EQ(a.keyCount, b.keyCount) << context;
-    EXPECT_EQ(0, std::memcmp(a.keyHistory, b.keyHistory, sizeof(uint64_t) * a.keyCount)) << context;
+// Every field but the history beyond keyCount.
+auto fields(const Position& p) {
+    return std::make_tuple(std::vector<int>(p.board, p.board + 64),
+                           std::vector<Bitboard>(p.bitboards, p.bitboards + 16), p.kingSquare[0],
+                           p.kingSquare[1], p.epSquare, p.key, p.pawnKey, p.materialKey, p.psqScore,
+                           p.castleRights, p.rule50, p.sideToMove, p.keyCount,
+                           std::vector<uint64_t>(p.keyHistory, p.keyHistory + p.keyCount));
 }
 
-// The derived fields of p against a position derived from scratch out of p's board.
+// The fields of p against a position derived from scratch out of p's board and flags; and
+// each castling right held with the own king and that rook on their home squares.
 void expectMatchesRebuild(const Position& p, const std::string& context) {
     static Position fresh;
     loadFen(fresh, "");
@@ -64,9 +39,18 @@ void expectMatchesRebuild(const Position& p, const std::string& context) {
     fresh.epSquare = p.epSquare;
     fresh.rule50 = p.rule50;
     derivePosition(fresh);
-    EXPECT_TRUE(sameBoards(p, fresh)) << context;
-    EXPECT_EQ(derivedFields(p), derivedFields(fresh)) << context;
-    EXPECT_EQ(p.keyHistory[p.keyCount - 1], p.key) << context;
+    fresh.keyCount = p.keyCount;
+    std::memcpy(fresh.keyHistory, p.keyHistory, sizeof(uint64_t) * (p.keyCount - 1));
+    fresh.keyHistory[p.keyCount - 1] = fresh.key;
+    EXPECT_EQ(fields(p), fields(fresh)) << context;
+    constexpr int Homes[4][3] = {{WhiteKing, 4, 7},
+                                 {WhiteKing, 4, 0},
+                                 {BlackKing, 60, 63},
+                                 {BlackKing, 60, 56}};  // king, its square, the rook's square
+    for (int r = 0; r < 4; ++r)
+        EXPECT_TRUE(!(p.castleRights & (1 << r)) || (p.board[Homes[r][1]] == Homes[r][0] &&
+                                                     p.board[Homes[r][2]] == Homes[r][0] - 4))
+            << "castling right " << (1 << r) << " without its pieces: " << context;
 }
 
 std::vector<Move> generated(Position& p, std::initializer_list<GeneratorKind> kinds) {
@@ -78,11 +62,6 @@ std::vector<Move> generated(Position& p, std::initializer_list<GeneratorKind> ki
 std::vector<Move> sorted(std::vector<Move> v) {
     std::sort(v.begin(), v.end());
     return v;
-}
-
-bool isQuiet(const Position& p, Move m) {
-    return (moveKind(m) == KindNormal || moveKind(m) == KindDoublePush) &&
-           p.board[moveTo(m)] == Empty;
 }
 
 struct WalkCounters {
@@ -114,31 +93,53 @@ void walk(Position& p, SearchStackEntry* entry, int depth, WalkCounters& counter
         for (Move m : checks)
             if (moveKind(m) != KindCastle && isLegal(p, m)) found.push_back(m);
         for (Move m : legal) {
-            if (isQuiet(p, m) && givesCheck(p, m)) expected.push_back(m);
-            // givesCheck may make and unmake; it must leave the position alone.
-            ASSERT_EQ(p.stack, entry);
+            const bool quiet = (moveKind(m) == KindNormal || moveKind(m) == KindDoublePush) &&
+                               p.board[moveTo(m)] == Empty;
+            if (quiet && givesCheck(p, m)) expected.push_back(m);
+            ASSERT_EQ(p.stack, entry);  // givesCheck may make and unmake: all is put back
         }
         counters.quietChecks += expected.size();
         EXPECT_EQ(found, sorted(expected)) << "quiet checks differ, key " << p.key;
     }
 
+    // The picker yields every legal move once, whatever its hints: a hash move of this node,
+    // killers that a sibling left.
+    entry->hashMove = legal.empty() ? 0 : legal[legal.size() / 2];
+    MovePicker picker;
+    startPicker(picker, p, entry->inCheck, true);
+    std::vector<Move> picked;
+    while (const Move m = NextMove(picker)) picked.push_back(m);
+    EXPECT_EQ(sorted(picked), sorted(legal)) << "picked moves differ, key " << p.key;
+    if (!legal.empty() && legal.back() != entry->killer1) {  // as the search keeps them
+        entry->killer2 = entry->killer1;
+        entry->killer1 = legal.back();
+    }
+
     if (depth == 0) return;
     for (Move m : legal) {
-        const Position before = p;
+        static Position before[4];
+        before[depth] = p;
         UndoInfo undo;
         makeMove(p, undo, m);
         EXPECT_EQ(p.stack, nullptr);
-        EXPECT_EQ(p.keyCount, before.keyCount + 1);
-        expectMatchesRebuild(p, describe(before, m));
+        expectMatchesRebuild(p, describe(before[depth], m));
+        EXPECT_EQ(p.keyHistory[p.keyCount - 2], before[depth].key);
         walk(p, entry + 1, depth - 1, counters);
         unmakeMove(p, undo, m);
-        expectIdentical(p, before, "after unmake of " + describe(before, m));
+        EXPECT_EQ(fields(p), fields(before[depth])) << "unmake of " << describe(before[depth], m);
+        EXPECT_EQ(p.stack, entry);
         if (::testing::Test::HasFailure()) return;
     }
 }
 
 TEST(SuiteWalk, EveryNodeToDepthThreeKeepsFieldsGeneratorsAndChecksConsistent) {
-    RandomPieceSquareValues values;
+    // Make and unmake keep the piece-square sum; distinct random values make it a real check.
+    static PackedScore saved[16][64];
+    std::memcpy(saved, PieceSquareValue, sizeof saved);
+    std::mt19937 rng(7);
+    for (int code = WhitePawn; code <= BlackKing; ++code)
+        for (int s = 0; s < 64; ++s)
+            PieceSquareValue[code][s] = pack(int(rng() % 601) - 300, int(rng() % 601) - 300);
     static Position p;
     SearchStackEntry stack[8] = {};
     WalkCounters counters;
@@ -146,8 +147,12 @@ TEST(SuiteWalk, EveryNodeToDepthThreeKeepsFieldsGeneratorsAndChecksConsistent) {
         loadFen(p, line.fen.c_str());
         expectMatchesRebuild(p, line.fen);
         walk(p, stack, 3, counters);
-        ASSERT_FALSE(HasFailure()) << "in the walk from " << line.fen;
+        if (HasFailure()) {
+            ADD_FAILURE() << "in the walk from " << line.fen;
+            break;
+        }
     }
+    std::memcpy(PieceSquareValue, saved, sizeof saved);
     // The walk must really have visited check and quiet-check situations.
     EXPECT_GT(counters.nodes, 500000u);
     EXPECT_GT(counters.inCheck, 1000u);

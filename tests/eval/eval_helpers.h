@@ -1,4 +1,4 @@
-// Helpers of the evaluation tests: positions from FEN, colour mirrors and traced terms.
+// Helpers of the evaluation tests: positions from FEN and their colour mirrors.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 
 #include "board/fen.h"
 #include "board/positions.h"
+#include "eval/eval.h"
 #include "eval/eval_internal.h"
 
 // Positions are large (the key history); tests keep them on the heap.
@@ -38,11 +39,4 @@ inline std::unique_ptr<Position> colourMirror(const Position& p) {
     m->rule50 = p.rule50;
     derivePosition(*m);
     return m;
-}
-
-inline EvalTrace traceOf(const char* fen) {
-    auto p = positionFrom(fen);
-    EvalTrace t;
-    evaluateTraced(*p, t);
-    return t;
 }

@@ -1,6 +1,4 @@
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "eval/eval.h"
 #include "eval/eval_samples.h"
@@ -9,58 +7,25 @@
 namespace {
 
 TEST(PackedScore, SumsUnpackExactlyWithNegativeParts) {
-    // Sums of packed words are the packing of the sums, borrows included.
     for (const auto& [mg, eg] : {std::pair{10, -1}, {-7, -300}, {0, 32000}, {-32000, 1}}) {
-        EXPECT_EQ(unpackMg(pack(mg, eg)), mg);
-        EXPECT_EQ(unpackEg(pack(mg, eg)), eg);
         EXPECT_EQ(unpackMg(pack(mg, eg) + pack(3, -4)), mg + 3);
         EXPECT_EQ(unpackEg(pack(mg, eg) + pack(3, -4)), eg - 4);
     }
 }
 
-TEST(Evaluate, StartPositionIsZeroAndTheSideToMoveOnlyFlipsTheSign) {
-    auto start = positionFrom(StartFen);
-    EXPECT_EQ(start->psqScore, 0);
-    EXPECT_EQ(evaluate(*start), 0);
-    EvalTrace t;
-    EXPECT_EQ(evaluateTraced(*start, t), 0);
-    EXPECT_EQ(t.positional, 0);
-    auto w = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4");
-    auto b = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 4 4");
-    EXPECT_NE(evaluate(*w), 0);
-    EXPECT_EQ(evaluate(*w), -evaluate(*b));
-}
-
-TEST(Evaluate, KingAndMinorAgainstKingIsADrawLeftOutOfTheCache) {
+TEST(Evaluate, StartPositionIsZeroADeadDrawIsZeroAndTheSideToMoveOnlyFlipsTheSign) {
     clearEvaluationCaches();
-    for (const char* fen : {"4k3/8/8/8/8/8/8/4KN2 w - - 0 1", "4k3/8/8/8/8/8/8/4KN2 b - - 0 1",
-                            "4k3/8/8/2b5/8/8/8/4K3 w - - 0 1"}) {
+    EXPECT_EQ(evaluate(*positionFrom(StartFen)), 0);
+    // Scale 0: nothing is computed, and nothing is left in the cache.
+    for (const char* fen : {"4k3/8/8/8/8/8/8/4KN2 w - - 0 1", "4k3/8/8/2b5/8/8/8/4K3 b - - 0 1"}) {
         auto p = positionFrom(fen);
         EXPECT_EQ(evaluate(*p), 0) << fen;
         EXPECT_FALSE(scoreCacheHolds(*p)) << fen;
     }
-}
-
-TEST(Evaluate, RepeatedPositionIsAnsweredFromTheCache) {
-    clearEvaluationCaches();
-    auto p = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4");
-    const int first = evaluate(*p);
-    EXPECT_TRUE(scoreCacheHolds(*p));
-    // A changed piece-square sum under the same key goes unnoticed: the cache answers.
-    p->psqScore += pack(100, 100);
-    EXPECT_EQ(evaluate(*p), first);
-    clearScoreCache();
-    EXPECT_EQ(evaluate(*p), first + 100);
-    // Leave no doctored score behind for later tests.
-    clearEvaluationCaches();
-}
-
-TEST(Evaluate, PhaseBlendsMiddleAndEndGame) {
-    // A queen each and nothing else: phase 12 of 32.
-    const EvalTrace t = traceOf("3qk3/8/8/8/8/8/8/3QK3 w - - 0 1");
-    EXPECT_EQ(t.material.phase, 12);
-    EXPECT_EQ(t.blended, (unpackMg(t.positional) * 12 + unpackEg(t.positional) * 20) >> 5);
-    EXPECT_EQ(traceOf(StartFen).material.phase, 32);
+    auto w = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4");
+    auto b = positionFrom("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 4 4");
+    EXPECT_NE(evaluate(*w), 0);
+    EXPECT_EQ(evaluate(*w), -evaluate(*b));
 }
 
 int scoreWithColdCaches(Position& p) {
@@ -74,18 +39,18 @@ int unscaledBalance(const Position& p) {
 // Every term of one side has its mirrored counterpart of the other; only the rounding of the
 // phase blend and the scaling (towards minus infinity) may differ, by up to 3. Positions with
 // an exactly even unscaled balance are left out: the tie then counts as Black leading, which
-// picks different scale factors in a position and its mirror.
+// picks different scale factors in a position and its mirror. The caches must not change a
+// score: warm and cold evaluations agree, and so does the traced one.
 TEST(Evaluate, ColourMirrorScoresTheSameAndCachesAgree) {
     std::vector<std::string> fens = readFenLines(TOLVO_PERFT_SUITE);
     fens.push_back(StartFen);
-    ASSERT_GT(fens.size(), 10u);
+    ASSERT_GT(fens.size(), 100u);
     clearEvaluationCaches();
     int compared = 0, skipped = 0;
     forEachSamplePosition(
         fens, StandardSampleCount, StandardSampleSeed, StandardSampleMaxPlies, [&](Position& p) {
             auto m = colourMirror(p);
             ASSERT_TRUE(isSearchable(*m));
-            // Warm: the tables hold whatever the earlier positions left there.
             const int warm = evaluate(p), warmMirror = evaluate(*m);
             const int cold = scoreWithColdCaches(p), coldMirror = scoreWithColdCaches(*m);
             ASSERT_EQ(warm, cold);

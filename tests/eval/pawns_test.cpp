@@ -55,14 +55,16 @@ TEST(PawnStructure, EachTermScoresAsWorkedOut) {
     EXPECT_EQ(pawnEntryOf("4k3/8/8/4P3/8/8/8/4K3 w - - 0 1").pawnFiles[White], 1 << 4);
 }
 
-TEST(KingShelter, CastlingRightsOfferTheBetterSquare) {
-    // e1 behind no pawns of d and e: 30 + 55 + 0; g1 behind f2-g2-h2 scores 10, plus a
-    // storm of 10 for each of three empty black files (the kings stand on opposite wings).
-    EXPECT_EQ(pawnEntryOf("4k3/8/8/8/8/8/5PPP/4K2R w K - 0 1").shelter[White], 40);
-    EXPECT_EQ(pawnEntryOf("4k3/8/8/8/8/8/5PPP/4K2R w - - 0 1").shelter[White], 85);
-}
-
-TEST(KingShelter, StormCountsEnemyPawnsWhenKingsStandOnOppositeWings) {
+// e1 behind no pawns of d and e: 30 + 55 + 0; g1 behind f2-g2-h2 scores 10, plus a storm of
+// 10 for each of three empty black files (the kings stand on opposite wings). The castling
+// right offers g1, and is part of the table's key.
+TEST(KingShelter, CastlingRightsOfferTheBetterSquareAndArePartOfTheKey) {
+    auto a = positionFrom("4k3/8/8/8/8/8/5PPP/4K2R w K - 0 1");
+    auto b = positionFrom("4k3/8/8/8/8/8/5PPP/4K2R w - - 0 1");
+    EXPECT_EQ(probePawns(*a, ToolEvalCaches.pawns).shelter[White], 40);
+    EXPECT_EQ(probePawns(*b, ToolEvalCaches.pawns).shelter[White], 85);
+    EXPECT_NE(pawnProbeKey(*a), pawnProbeKey(*b));
+    EXPECT_NE(pawnProbeKey(*b), pawnProbeKey(*positionFrom("4k3/8/8/8/8/8/5PPP/3K3R w - - 0 1")));
     auto p = positionFrom("1k6/1p6/8/8/6p1/8/5PPP/6K1 w - - 0 1");
     // Own pawns on rank 2 give 0, raised to 10; storm: f none 10, g4 (rank index 3) 20, h 10.
     EXPECT_EQ(kingShelter(*p, White, sq("g1")), 50);
@@ -71,18 +73,6 @@ TEST(KingShelter, StormCountsEnemyPawnsWhenKingsStandOnOppositeWings) {
     // Black king g8 on the same wing: no storm part.
     EXPECT_EQ(kingShelter(*positionFrom("6k1/8/8/8/6p1/8/5PPP/6K1 w - - 0 1"), White, sq("g1")),
               10);
-}
-
-TEST(PawnTable, ProbeKeyCoversKingsAndCastlingRights) {
-    auto a = positionFrom("4k3/8/8/8/8/8/5PPP/4K2R w K - 0 1");
-    auto b = positionFrom("4k3/8/8/8/8/8/5PPP/4K2R w - - 0 1");
-    auto c = positionFrom("4k3/8/8/8/8/8/5PPP/3K3R w - - 0 1");
-    EXPECT_EQ(a->pawnKey, b->pawnKey);
-    EXPECT_NE(pawnProbeKey(*a), pawnProbeKey(*b));
-    EXPECT_NE(pawnProbeKey(*b), pawnProbeKey(*c));
-    const PawnEntry& e = probePawns(*a);
-    EXPECT_EQ(e.check, uint32_t(pawnProbeKey(*a) >> 32));
-    EXPECT_EQ(e.shelter[White], 40);
 }
 
 }  // namespace

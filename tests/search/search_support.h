@@ -6,7 +6,6 @@
 #include "search/control.h"
 #include "search/search.h"
 #include "search/state.h"
-#include "search/tt.h"
 
 // Limits as a "go" would leave them, from a cleared search state, without input or reports.
 inline void prepareTestSearch(int32_t mode) {
@@ -25,17 +24,14 @@ inline SearchResult searchToDepth(const char* fen, int plies) {
     prepareTestSearch(ModeDepth);
     Limits.depth = uint16_t(plies);
     SearchDriver(setUp(fen));
-    return LastResult;
+    return mainThread().lastResult;
 }
 
-// Plays "e2e4 e7e5 ..." on the position; each text must match a generated move.
-inline void playMoves(Position& p, const char* moves) {
-    static UndoInfo undo[64];
-    for (int n = 0; *moves && n < 64; ++n) {
-        const Move m = textToMove(p, moves);
-        ASSERT_NE(m, 0) << moves;
-        makeMove(p, undo[n], m);
-        while (*moves && *moves != ' ') ++moves;
-        while (*moves == ' ') ++moves;
-    }
+// The main thread set on a copy of the position, for calling the node searches directly.
+inline SearchThread& threadOn(const Position& p) {
+    SearchThread& t = mainThread();
+    t.position = p;
+    t.position.stack = &t.stack[0];
+    t.position.history = &t.history;
+    return t;
 }

@@ -1,5 +1,3 @@
-#include "support/test_support.h"
-
 #include <gtest/gtest.h>
 
 #include "search/startup.h"

@@ -1,4 +1,5 @@
-// "go" and "setoption" read in-process: limits, control modes, time budgets and options.
+// "go" read in-process: the limits and the control mode. The options are read through the
+// pipe (the traffic and hostile input tests), the budgets with the clock rules.
 #include "uci/options.h"
 
 #include <gtest/gtest.h>
@@ -6,255 +7,75 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "search/control.h"
-#include "search/state.h"
-#include "search/tt.h"
-#include "uci/position_command.h"
+#include "search/threads.h"
 
 namespace {
 
-// Reads a "go" line for the given side to move and derives everything from it.
-void go(const std::string& line, int side = White) {
-    globalPosition.sideToMove = uint32_t(side);
+void go(const std::string& line) {
     parseGo(line.c_str());
     prepareSearch();
 }
 
-// A table value that matches whatever was computed.
-constexpr int Any = std::numeric_limits<int>::min();
-
-TEST(TimeBudget, BudgetsHardLimitAndTimeTroubleFollowTheClockOfTheSideToMove) {
-    struct Case {
-        const char* line;
-        int side;
-        int budget, budgetMax, hardLimit, timeTrouble;
-    };
-    // Increment and time terms are truncated separately: with 35 moves to go 1000 * 0.9 / 35
-    // is 25.7 and 30000 * 0.9 / 35 is 771.4. Time trouble needs little time and no
-    // increment. The hard limit leaves the larger of fifty milliseconds and a twentieth.
-    for (const Case& c : {
-             Case{"go wtime 60000 btime 60000", White, 1542, 15000, 60000 - 3000, 0},
-             Case{"go wtime 30000 winc 1000 movestogo 10", White, 90 + 2700, 7500, Any, Any},
-             Case{"go wtime 30000 winc 1000", White, 25 + 771, Any, Any, Any},
-             Case{"go wtime 60000 btime 6000 winc 5000 binc 100", Black, 2 + 154, 1500, Any, Any},
-             Case{"go wtime 60000 btime 900", Black, Any, Any, Any, 1},
-             Case{"go wtime 60000 btime 1000", Black, Any, Any, Any, 1},
-             Case{"go wtime 60000 btime 1001", Black, Any, Any, Any, 0},
-             Case{"go wtime 60000 btime 900 binc 10", Black, Any, Any, Any, 0},
-             Case{"go btime 900", White, Any, Any, Any, 1},  // White's clock is 0
-             Case{"go", White, 0, 0, 0, Any},                // a clock of nothing
-             Case{"go wtime 1000", White, Any, Any, 950, Any},
-             Case{"go wtime 40", White, Any, Any, 0, Any},
-             Case{"go wtime -5000", White, Any, Any, 0, Any},
-             Case{"go wtime -99999999999999999999999", White, Any, Any, 0, Any},
-         }) {
-        SCOPED_TRACE(c.line);
-        go(c.line, c.side);
-        EXPECT_EQ(controlMode, ModeClock);
-        EXPECT_TRUE(c.budget == Any || timeBudget == c.budget) << timeBudget;
-        EXPECT_TRUE(c.budgetMax == Any || timeBudgetMax == c.budgetMax) << timeBudgetMax;
-        EXPECT_TRUE(c.hardLimit == Any || timeHardLimit == c.hardLimit) << timeHardLimit;
-        EXPECT_TRUE(c.timeTrouble == Any || TimeTrouble == c.timeTrouble) << TimeTrouble;
-    }
-    // The factor can stretch the budgets fourfold; the hard limit stays inside the clock.
-    go("go wtime 4000 movestogo 1");
-    EXPECT_LT(timeHardLimit, 4000);
-    EXPECT_GT(timeBudget * 4, timeHardLimit);
-}
-
-TEST(TimeBudget, HugeClocksSaturateInsteadOfOverflowing) {
-    go("go wtime 99999999999999999999999 winc 99999999999999999999999");
-    EXPECT_EQ(Limits.wtime, std::numeric_limits<int64_t>::max());
-    EXPECT_EQ(timeBudget, std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(timeBudgetMax, std::numeric_limits<int32_t>::max());
-    EXPECT_GT(timeHardLimit, 0);
-    go("go wtime 9000000000");
-    EXPECT_EQ(Limits.wtime, 9000000000);
-    EXPECT_EQ(timeBudgetMax, std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(timeBudget, int32_t(9000000000 * 0.9 / 35));
-    go("go wtime -99999999999999999999999");
-    EXPECT_EQ(Limits.wtime, std::numeric_limits<int64_t>::min());
-    EXPECT_EQ(timeBudgetMax, std::numeric_limits<int32_t>::min());
-}
-
-TEST(GoParameters, EveryKeywordIsReadAtItsDistance) {
-    go("go ponder wtime 1 btime 2 winc 3 binc 4 movestogo 5 depth 6 nodes 7 movetime 8 "
-       "mate 9 infinite");
-    EXPECT_EQ(Limits.ponder, 1);
-    EXPECT_EQ(Limits.infinite, 1);
-    EXPECT_EQ(Limits.wtime, 1);
-    EXPECT_EQ(Limits.btime, 2);
-    EXPECT_EQ(Limits.winc, 3);
-    EXPECT_EQ(Limits.binc, 4);
-    EXPECT_EQ(Limits.movestogo, 5);
-    EXPECT_EQ(Limits.depth, 6);
-    EXPECT_EQ(Limits.nodes, 7u);
-    EXPECT_EQ(Limits.movetime, 8);
-    EXPECT_EQ(Limits.mate, 9);
-}
-
-TEST(GoParameters, EachGoStartsFromZeroAndForgetsStopAndPonderhit) {
-    go("go depth 5 ponder");
-    Limits.stopRequested = 1;
-    Limits.ponderhitReceived = 1;
-    go("go nodes 10");
-    EXPECT_EQ(Limits.depth, 0);
-    EXPECT_EQ(Limits.ponder, 0);
-    EXPECT_EQ(Limits.stopRequested, 0);
-    EXPECT_EQ(Limits.ponderhitReceived, 0);
-}
-
-TEST(GoParameters, AKeywordEndingTheLineReadsZero) {
-    for (const char* line :
-         {"go depth", "go mate", "go wtime", "go btime", "go winc", "go binc", "go nodes",
-          "go movetime", "go movestogo", "go depth ", "go depth x", "go wtime -"}) {
-        SCOPED_TRACE(line);
-        go(line);
-        EXPECT_EQ(Limits.depth, 0);
-        EXPECT_EQ(Limits.mate, 0);
-        EXPECT_EQ(Limits.wtime, 0);
-        EXPECT_EQ(Limits.btime, 0);
-        EXPECT_EQ(Limits.winc, 0);
-        EXPECT_EQ(Limits.binc, 0);
-        EXPECT_EQ(Limits.nodes, 0u);
-        EXPECT_EQ(Limits.movetime, 0);
-        EXPECT_EQ(Limits.movestogo, 0);
-    }
-}
-
-TEST(GoParameters, NodeCountsKeepTheirFullSixtyFourBits) {
-    go("go nodes 5000000000");
-    EXPECT_EQ(Limits.nodes, 5000000000u);
-    go("go nodes 18446744073709551615");
-    EXPECT_EQ(Limits.nodes, std::numeric_limits<uint64_t>::max());
-    go("go nodes 99999999999999999999999");
-    EXPECT_EQ(Limits.nodes, std::numeric_limits<uint64_t>::max());
-    go("go nodes -1");
-    EXPECT_EQ(Limits.nodes, std::numeric_limits<uint64_t>::max());
-}
-
-TEST(GoParameters, DepthMateAndMovesToGoAreKeptInSixteenBits) {
-    go("go depth -1");
-    EXPECT_EQ(Limits.depth, 65535);
-    go("go depth 65537");
-    EXPECT_EQ(Limits.depth, 1);
-    go("go mate 65536");
-    EXPECT_EQ(Limits.mate, 0);
-    go("go movestogo 70000 wtime 1000");
-    EXPECT_EQ(Limits.movestogo, 70000 - 65536);
-}
-
-TEST(GoParameters, NumbersAreReadLikeAtoi) {
-    go("go depth   12abc");
-    EXPECT_EQ(Limits.depth, 12);
-    go("go movetime +250");
-    EXPECT_EQ(Limits.movetime, 250);
-    go("go wtime\t-300");
-    EXPECT_EQ(Limits.wtime, -300);
-    // The number starts at a fixed distance: a second blank is skipped like any other.
-    go("go nodes  42");
-    EXPECT_EQ(Limits.nodes, 42u);
-}
-
-TEST(ControlMode, FirstRuleThatAppliesWins) {
-    struct Case {
+// Each keyword is found anywhere and its number read like atoi from a fixed distance (0 at the
+// end of the line); node counts keep 64 bits and saturate, depth, mate and moves to go keep
+// 16. The first rule that applies gives the control mode. Each "go" starts from zero.
+TEST(GoParameters, NumbersAreReadIntoFieldsOfTheirWidthAndTheFirstRuleGivesTheMode) {
+    constexpr uint64_t Max = std::numeric_limits<uint64_t>::max();
+    const struct {
         const char* line;
         int32_t mode;
+        uint64_t nodes;
+        int depth, mate, movestogo;
+        int64_t wtime, movetime;
+    } cases[] = {
+        {"go ponder wtime 1 btime 2 winc 3 binc 4 movestogo 5 depth 6 nodes 7 movetime 8 mate 9 "
+         "infinite",
+         ModeDepth, 7, 6, 9, 5, 1, 8},
+        {"go nodes 99999999999999999999999 infinite mate 3", ModeInfinite, Max, 0, 3, 0, 0, 0},
+        {"go nodes -1 depth -1 mate 65536", ModeDepth, Max, 65535, 0, 0, 0, 0},
+        {"go mate 3 nodes 100 ponder", ModeMate, 100, 0, 3, 0, 0, 0},
+        {"go nodes  42 ponder movetime 5", ModeNodes, 42, 0, 0, 0, 0, 5},  // a second blank
+        {"go nodes 5000000000", ModeNodes, 5000000000u, 0, 0, 0, 0, 0},
+        {"go depth 65537 movestogo 70000", ModeDepth, 0, 1, 0, 70000 - 65536, 0, 0},
+        {"go depth   12abc", ModeDepth, 0, 12, 0, 0, 0, 0},
+        {"go ponder wtime 1000 btime 1000", ModePonder | ModeClock, 0, 0, 0, 0, 1000, 0},
+        {"go movetime +250 wtime\t-300", ModeMoveTime, 0, 0, 0, 0, -300, 250},
+        {"go searchmoves e2e4 wtime 1000", ModeClock, 0, 0, 0, 0, 1000, 0},
+        {"go depth x movetime", ModeClock, 0, 0, 0, 0, 0, 0},
     };
-    for (const Case& c :
-         {Case{"go depth 5 infinite", ModeDepth}, Case{"go depth 10 movetime 5000", ModeDepth},
-          Case{"go infinite mate 3 nodes 100", ModeInfinite},
-          Case{"go mate 3 nodes 100 ponder", ModeMate},
-          Case{"go nodes 100 ponder movetime 5", ModeNodes},
-          Case{"go ponder wtime 1000 btime 1000", ModePonder | ModeClock},
-          Case{"go movetime 300 wtime 1000", ModeMoveTime},
-          Case{"go wtime 1000 btime 1000", ModeClock}, Case{"go searchmoves e2e4", ModeClock}}) {
-        SCOPED_TRACE(c.line);
+    for (const auto& c : cases) {
+        Limits.stopRequested = Limits.ponderhitReceived = 1;
         go(c.line);
-        EXPECT_EQ(controlMode, c.mode);
+        const SearchLimits& l = Limits;
+        EXPECT_EQ(std::make_tuple(controlMode, l.nodes, l.depth, l.mate, l.movestogo, l.wtime,
+                                  l.movetime, l.stopRequested, l.ponderhitReceived),
+                  std::make_tuple(c.mode, c.nodes, c.depth, c.mate, c.movestogo, c.wtime,
+                                  c.movetime, 0, 0))
+            << c.line;
     }
 }
 
-TEST(ControlMode, PreparingASearchResetsItsCountersAndAdvancesTheGeneration) {
-    NodeCount = 12345;
-    IterationDepth = 8;
-    LastResult.move = 0x370C;
-    LastResult.score = 55;
-    LastResult.depth = 4;
-    TimeFactor = 3.0;
-    tableGeneration = 255;
-    go("go depth 3");
-    EXPECT_EQ(NodeCount, 0u);
-    EXPECT_EQ(IterationDepth, 0);
-    EXPECT_EQ(LastResult.move, 0);
-    EXPECT_EQ(LastResult.score, NoScore);
-    EXPECT_EQ(LastResult.depth, 0);
-    EXPECT_EQ(TimeFactor, 1.0);
-    EXPECT_EQ(tableGeneration, 0);
-    go("go depth 3");
-    EXPECT_EQ(tableGeneration, 1);
-}
+}  // namespace
 
-TEST(SetOption, TrafficLimitTakesEachComboWord) {
-    struct Case {
-        const char* word;
-        int32_t value;
-    };
-    for (const Case& c : {Case{"Ultrafast", 0}, Case{"Fast", 1}, Case{"Normal", 2},
-                          Case{"Analyse", 3}, Case{"Ignore", 4}}) {
-        SCOPED_TRACE(c.word);
-        TrafficLimit = -1;
-        setOption((std::string("setoption name Traffic Limit value ") + c.word).c_str());
-        EXPECT_EQ(TrafficLimit, c.value);
-    }
-    setOption("setoption name Traffic Limit value Slow");
-    EXPECT_EQ(TrafficLimit, 4);
-    setOption("setoption name Traffic Limit value Normal");
-}
+namespace {
 
-TEST(SetOption, TrafficDepthIsStoredDoubled) {
-    setOption("setoption name Traffic Depth value 7");
-    EXPECT_EQ(TrafficDepth, 14);
-    setOption("setoption name Traffic Depth value 300");
-    EXPECT_EQ(TrafficDepth, 600);
-    setOption("setoption name Traffic Depth value");
-    EXPECT_EQ(TrafficDepth, 0);
-    setOption("setoption name Traffic Depth value 99999999999");
-    EXPECT_EQ(TrafficDepth, std::numeric_limits<int32_t>::max());
-    setOption("setoption name Traffic Depth value 10");
-    EXPECT_EQ(TrafficDepth, 20);
-}
-
-TEST(SetOption, HashResizesTheTableAndAlwaysLeavesOne) {
-    for (const char* value : {"1", "0", "-5", "", "2", "64"}) {
-        SCOPED_TRACE(value);
-        setOption((std::string("setoption name Hash value ") + value).c_str());
-        EXPECT_NE(tableBase, nullptr);
-        EXPECT_GT(tableBytes, 0u);
-    }
-    EXPECT_EQ(HashMegabytes, 64);
-    // Read while a search runs, so that no table of the saturated size is built here.
+// "Threads" is held to at least one; sent during a search it waits for the search's end, so
+// that no helper the search counts on is taken away from under it.
+TEST(ThreadsOption, AtLeastOneAndAppliedOnlyOnceTheSearchHasEnded) {
+    setOption("setoption name Threads value -5");
+    EXPECT_EQ(searchThreadCount(), 1);
     setGoRunning(true);
-    setOption("setoption name Hash value 99999999999");
-    EXPECT_EQ(HashMegabytes, std::numeric_limits<int32_t>::max());
-    setOption("setoption name Hash value 64");
+    setOption("setoption name Threads value 3");
+    EXPECT_EQ(searchThreadCount(), 1);
     setGoRunning(false);
     applyDeferredOptions();
-    EXPECT_EQ(HashMegabytes, 64);
-}
-
-TEST(SetOption, HashDuringASearchWaitsForItsEnd) {
-    setOption("setoption name Hash value 64");
-    TTEntry* before = tableBase;
-    setGoRunning(true);
-    setOption("setoption name Hash value 1");
-    EXPECT_EQ(tableBase, before) << "the running search lost its table";
-    setGoRunning(false);
-    applyDeferredOptions();
-    EXPECT_EQ(HashMegabytes, 1);
-    EXPECT_NE(tableBase, nullptr);
-    setOption("setoption name Hash value 64");
+    EXPECT_EQ(searchThreadCount(), 3);
+    setOption("setoption name Threads value 1");
+    EXPECT_EQ(searchThreadCount(), 1);
 }
 
 }  // namespace

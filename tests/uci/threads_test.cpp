@@ -1,22 +1,15 @@
 // A parallel search through a pipe, at two threads: what the GUI sees must not depend on the
 // helpers: one legal "bestmove" per "go", every way of ending a search, and a clean exit.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "uci/engine_session.h"
+#include "support/engine_pipe.h"
 
 namespace {
 
-// White's twenty first moves.
-const std::string FirstMoves =
-    " a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 h2h3 h2h4 b1a3 b1c3 "
-    "g1f3 g1h3 ";
-
-std::string moveOf(const std::string& bestMoveLine) {
-    const size_t end = bestMoveLine.find(' ', 9);
-    return bestMoveLine.size() > 9 ? bestMoveLine.substr(9, end - 9) : "";
+bool isFirstMove(const std::string& bestMoveLine) {
+    const std::string move = bestMoveLine.size() >= 13 ? bestMoveLine.substr(9, 4) : "none";
+    return std::string(
+               " a2a3 a2a4 b2b3 b2b4 c2c3 c2c4 d2d3 d2d4 e2e3 e2e4 f2f3 f2f4 g2g3 g2g4 "
+               "h2h3 h2h4 b1a3 b1c3 g1f3 g1h3 ")
+               .find(" " + move + " ") != std::string::npos;
 }
 
 class TwoThreads : public EngineTest {
@@ -28,105 +21,76 @@ class TwoThreads : public EngineTest {
     }
     void threads(int n) {
         ASSERT_TRUE(engine.send("setoption name Threads value " + std::to_string(n)));
-        ASSERT_TRUE(syncReady(engine).empty());
+        ASSERT_TRUE(engine.ready().empty());
     }
-    // A search that runs until released: nothing before, one legal move after.
-    void start(const std::string& go) {
+    // One legal "bestmove", and no second one after it.
+    void expectOneLegalMove(const std::vector<std::string>& lines) {
+        EXPECT_EQ(countPrefix(lines, "bestmove"), 1);
+        EXPECT_TRUE(isFirstMove(lastWithPrefix(lines, "bestmove"))) << lastWithPrefix(lines, "b");
+        EXPECT_EQ(countPrefix(engine.ready(), "bestmove"), 0);
+    }
+    // A search that runs until released, answering "isready" meanwhile.
+    void searchUntil(const std::string& go, const std::string& release) {
+        SCOPED_TRACE(go + " / " + release);
         ASSERT_TRUE(engine.send(go));
-        expectNoBestMoveWithin(engine, 300);
-        // "isready" is answered while the threads search.
-        EXPECT_EQ(countPrefix(syncReady(engine), "bestmove"), 0);
-    }
-    void release(const std::string& command) {
-        ASSERT_TRUE(engine.send(command));
-        std::optional<std::string> best = engine.readUntilPrefix("bestmove", ReplyMs);
-        ASSERT_TRUE(best.has_value());
-        expectFirstMove(*best);
-        EXPECT_EQ(countPrefix(syncReady(engine), "bestmove"), 0) << "a second bestmove";
-    }
-    static void expectFirstMove(const std::string& best) {
-        EXPECT_NE(FirstMoves.find(" " + moveOf(best) + " "), std::string::npos) << best;
+        EXPECT_EQ(countPrefix(engine.within(300), "bestmove"), 0);
+        EXPECT_EQ(countPrefix(engine.ready(), "bestmove"), 0);
+        std::vector<std::string> lines;
+        ASSERT_TRUE(engine.send(release) && engine.until("bestmove", &lines));
+        expectOneLegalMove(lines);
     }
 };
 
-TEST_F(TwoThreads, EveryLimitEndsWithOneLegalBestMove) {
+TEST_F(TwoThreads, EveryLimitAndEveryReleaseEndsWithOneLegalBestMove) {
     for (const char* go : {"go depth 7", "go nodes 30000", "go movetime 200",
                            "go wtime 3000 btime 3000 winc 10 binc 10", "go mate 1 depth 3"}) {
         SCOPED_TRACE(go);
-        const std::vector<std::string> lines = goAndWait(engine, go);
-        EXPECT_EQ(countPrefix(lines, "bestmove"), 1);
-        expectFirstMove(lines.back());
-        EXPECT_TRUE(syncReady(engine).empty());
+        expectOneLegalMove(engine.go(go));
     }
+    searchUntil("go infinite", "stop");
+    searchUntil("go ponder wtime 60000 btime 60000", "ponderhit");
+    searchUntil("go ponder wtime 60000 btime 60000", "stop");
+    searchUntil("go mate 3", "stop");
 }
 
-TEST_F(TwoThreads, StopAndPonderhitEndSearchesWhileHelpersRun) {
-    for (const auto& [go, command] : {std::pair{"go infinite", "stop"},
-                                      {"go ponder wtime 60000 btime 60000", "ponderhit"},
-                                      {"go ponder wtime 60000 btime 60000", "stop"},
-                                      {"go mate 3", "stop"}}) {
-        SCOPED_TRACE(go);
-        start(go);
-        release(command);
-    }
-}
-
-TEST_F(TwoThreads, DepthLimitHoldsForTheChosenResult) {
+TEST_F(TwoThreads, ResultsKeepToTheDepthLimitAndNodesCountEveryThread) {
     // A helper may search beyond the main thread, but only iterations up to the limit count.
-    for (int depth : {3, 6}) {
-        const std::vector<std::string> lines =
-            goAndWait(engine, "go depth " + std::to_string(depth));
-        EXPECT_EQ(fieldOf(lastWithPrefix(lines, "info depth"), "depth"), std::to_string(depth));
-    }
-}
-
-TEST_F(TwoThreads, NodeLimitCountsEveryThread) {
-    // The main thread alone would stop only once its own count passed the limit, with the
-    // helper's nodes on top; counted together they stop close to it.
-    const uint64_t limit = 400000;
-    const std::vector<std::string> lines = goAndWait(engine, "go nodes " + std::to_string(limit));
+    for (const char* depth : {"3", "6"})
+        EXPECT_EQ(fieldOf(lastWithPrefix(engine.go(std::string("go depth ") + depth), "info depth"),
+                          "depth"),
+                  depth);
+    // Counting the main thread's nodes alone, the limit would end the search only once the
+    // helper's nodes came on top of it; all counted, it ends close to the limit.
+    const std::vector<std::string> lines = engine.go("go nodes 400000");
     const uint64_t nodes = std::stoull(fieldOf(lastWithPrefix(lines, "info depth"), "nodes"));
-    EXPECT_GT(nodes, limit);
-    EXPECT_LT(nodes, limit + limit / 2);
+    EXPECT_GT(nodes, 400000u);
+    EXPECT_LT(nodes, 600000u);
 }
 
-TEST_F(TwoThreads, PoolCanGrowAndShrinkBetweenSearchesAndWaitsForARunningOne) {
+TEST_F(TwoThreads, ThePoolGrowsAndShrinksBetweenSearchesAndWaitsForARunningOne) {
     for (int n : {4, 1, 3, 2}) {
         threads(n);
-        const std::vector<std::string> lines = goAndWait(engine, "go depth 5");
-        EXPECT_EQ(countPrefix(lines, "bestmove"), 1);
-        expectFirstMove(lines.back());
+        expectOneLegalMove(engine.go("go depth 5"));
     }
-    // Sent during a search, a new count waits for its end.
-    start("go infinite");
-    ASSERT_TRUE(engine.send("setoption name Threads value 1"));
-    ASSERT_TRUE(engine.send("setoption name Threads value 3"));
-    release("stop");
-    EXPECT_EQ(countPrefix(goAndWait(engine, "go depth 5"), "bestmove"), 1);
+    searchUntil("go infinite\nsetoption name Threads value 1\nsetoption name Threads value 3",
+                "stop");
+    expectOneLegalMove(engine.go("go depth 5"));
 }
 
 TEST(ThreadsSession, QuitOrEndOfInputWithHelpersRunningExitsZero) {
-    struct Case {
-        const char* input;
-        bool quits;  // "quit" ends a search without a "bestmove"; the end of input stops it
-    };
-    for (const Case& c : {Case{"go infinite\nquit\n", true}, Case{"go infinite\n", false},
-                          Case{"go ponder wtime 1000 btime 1000\n", false},
-                          Case{"go depth 40\nisready\n", false}}) {
-        SCOPED_TRACE(c.input);
-        ChildProcess engine{TOLVO_ENGINE_PATH};
-        ASSERT_TRUE(engine.started());
+    // "quit" ends a search without a "bestmove"; the end of input acts as "stop".
+    for (const auto& [input, quits] : {std::pair{"go infinite\nquit\n", true},
+                                       {"go infinite\n", false},
+                                       {"go ponder wtime 1000 btime 1000\n", false},
+                                       {"go depth 40\nisready\n", false}}) {
+        SCOPED_TRACE(input);
+        Pipe engine;
         ASSERT_TRUE(engine.write("setoption name Threads value 2\nposition startpos\n"));
-        ASSERT_TRUE(engine.write(c.input));
-        // The helpers get going before the input ends.
-        std::vector<std::string> lines = engine.linesWithin(300);
-        const SessionEnd end = finish(engine, !c.quits);
-        EXPECT_EQ(end.exitCode, 0);
-        int bestMoves = countPrefix(lines, "bestmove");
-        for (size_t at = end.output.find("bestmove"); at != std::string::npos;
-             at = end.output.find("bestmove", at + 1))
-            ++bestMoves;
-        EXPECT_EQ(bestMoves, c.quits ? 0 : 1);
+        ASSERT_TRUE(engine.write(input));
+        std::string output;
+        for (const std::string& l : engine.within(300)) output += l + "\n";  // helpers at work
+        EXPECT_EQ(engine.finish(output, !quits), "exit code 0");
+        EXPECT_EQ(output.find("bestmove") != std::string::npos, !quits) << output;
     }
 }
 

@@ -1,7 +1,5 @@
 // The command loop as a GUI sees it: exact replies, whole-line and prefix matching, exits.
-#include <gtest/gtest.h>
-
-#include "uci/engine_session.h"
+#include "support/engine_pipe.h"
 
 namespace {
 
@@ -15,14 +13,11 @@ const std::string UciReply =
     "option name Threads type spin default 1 min 1 max 256 \n"
     "uciok\n";
 
-using TranscriptSearch = EngineTest;
-
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
-    struct Case {
+    const struct {
         std::string input, output;
         bool closeInput = true;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"uci\n", UciReply},
         {"uci\nuci\n", UciReply + UciReply},
         {"", ""},
@@ -35,31 +30,34 @@ TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
         {"isready\r\nuci\r\n", "readyok\n" + UciReply},
         {"isready", "readyok\n"},  // a last line without its line feed
         {"hello\n\n   \nucinewgame\nstop\nponderhit\nsetoption\nisready\n", "readyok\n"},
-        {"isready\nisready\nisready\n", "readyok\nreadyok\nreadyok\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
-        SessionEnd end = wholeSession(c.input, c.closeInput);
-        EXPECT_EQ(end.output, c.output);
-        EXPECT_EQ(end.exitCode, 0);
+        Pipe engine;
+        EXPECT_TRUE(engine.write(c.input));
+        std::string output;
+        EXPECT_EQ(engine.finish(output, c.closeInput), "exit code 0");
+        EXPECT_EQ(output, c.output);
     }
 }
+
+using TranscriptSearch = EngineTest;
 
 TEST_F(TranscriptSearch, GoAndPositionArePrefixMatchesAndDebugFenEmptiesTheBoard) {
     ASSERT_TRUE(engine.send("position startpos"));
     for (const char* go : {"go", "go depth 1", "gofast depth 1"}) {
         SCOPED_TRACE(go);
-        EXPECT_EQ(countPrefix(goAndWait(engine, go), "bestmove"), 1);
-        EXPECT_TRUE(syncReady(engine).empty());
+        EXPECT_EQ(countPrefix(engine.go(go), "bestmove"), 1);
+        EXPECT_TRUE(engine.ready().empty());
     }
     // After 1. e4 it is Black's move: a black piece moves from rank 7 or 8.
     ASSERT_TRUE(engine.send("positionXYZ startpos moves e2e4"));
-    std::string best = lastWithPrefix(goAndWait(engine, "go depth 1"), "bestmove");
+    const std::string best = lastWithPrefix(engine.go("go depth 1"), "bestmove");
     ASSERT_GE(best.size(), 13u) << best;
     EXPECT_TRUE(best[10] == '7' || best[10] == '8') << best;
     // The empty board has no kings: refused without a search.
     ASSERT_TRUE(engine.send("debugFen"));
-    EXPECT_EQ(lastWithPrefix(goAndWait(engine, "go depth 1"), "bestmove"), "bestmove a1a1 ");
+    EXPECT_EQ(lastWithPrefix(engine.go("go depth 1"), "bestmove"), "bestmove a1a1 ");
 }
 
 }  // namespace
