@@ -101,8 +101,8 @@ inline void addCaptureScored(const Position& p, MoveList& l, int from, Bitboard 
     }
 }
 
-inline void addHistoryScored(const Position& p, const HistoryTable& history, MoveList& l,
-                             int from, Bitboard targets) {
+inline void addHistoryScored(const Position& p, const HistoryTable& history, MoveList& l, int from,
+                             Bitboard targets) {
     const int code = p.board[from];
     while (targets) {
         const int to = popLsb(targets);

@@ -19,8 +19,7 @@ constexpr uint32_t NoNullMove = 0xFFFFFFFE;
 using PvSearch = int (*)(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t flags,
                          PvLine& pv);
 using ScoutSearch = int (*)(SearchThread& t, int beta, int depth, int ply, uint32_t flags);
-using PvQuiescence = int (*)(SearchThread& t, int alpha, int beta, int qdepth, int ply,
-                             PvLine& pv);
+using PvQuiescence = int (*)(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvLine& pv);
 using ScoutQuiescence = int (*)(SearchThread& t, int beta, int qdepth, int ply);
 
 // Full-window node that returns its principal variation (caller empties pv).
@@ -91,7 +90,8 @@ template <bool CountsSelDepth>
 }
 
 // A main-search node also starts its ply's record of tactical moves afresh.
-[[gnu::always_inline]] inline void enterNode(SearchThread& t, int ply, bool inCheck, Move hashMove) {
+[[gnu::always_inline]] inline void enterNode(SearchThread& t, int ply, bool inCheck,
+                                             Move hashMove) {
     enterQuiescenceNode(t, ply, inCheck);
     t.stack[ply].hashMove = hashMove;
     t.stack[ply].lastTacticalTo = NoSquare;

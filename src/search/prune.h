@@ -37,8 +37,7 @@ inline void ExtendMove(const Position& p, Move m, int pvNode, int ply, int& exte
                 reducible = 0;
                 return;
             }
-        } else if (uint32_t(to) == parentEntry(p).lastTacticalTo &&
-                   StaticExchange(p, m) > 0) {
+        } else if (uint32_t(to) == parentEntry(p).lastTacticalTo && StaticExchange(p, m) > 0) {
             extension = RecaptureExtension[pvNode];
             reducible = 0;
             return;

@@ -76,7 +76,8 @@ SearchThread& mainThread() {
 
 uint64_t totalNodes() {
     uint64_t n = 0;
-    for (int i = 0; i < ThreadCount; ++i) n += Threads[i]->nodeCount.load(std::memory_order_relaxed);
+    for (int i = 0; i < ThreadCount; ++i)
+        n += Threads[i]->nodeCount.load(std::memory_order_relaxed);
     return n;
 }
 

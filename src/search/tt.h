@@ -71,7 +71,8 @@ inline TTEntry decodeSlot(uint64_t head, uint64_t body) {
 
 // One consistent reading of a slot.
 inline TTEntry readSlot(const TTSlot& s) {
-    return decodeSlot(s.head.load(std::memory_order_relaxed), s.body.load(std::memory_order_relaxed));
+    return decodeSlot(s.head.load(std::memory_order_relaxed),
+                      s.body.load(std::memory_order_relaxed));
 }
 
 // The search's probe: the first slot of the position, counted as used by this search.
