@@ -3,18 +3,27 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-# The sanitizer build, the Windows cross build and the fuzz build each have a directory of
-# their own, so that none of them rebuilds the others.
+# The sanitizer builds, the fuzz build and each release build (Linux x86-64, Windows, Linux
+# ARM64) have a directory of their own, so that none of them rebuilds the others.
 ASAN_DIR ?= build-asan
 TSAN_DIR ?= build-tsan
-WINDOWS_DIR ?= build-windows
 FUZZ_DIR ?= build-fuzz
+LINUX_DIR ?= build-linux-x86-64
+WINDOWS_DIR ?= build-windows
+ARM64_DIR ?= build-linux-arm64
+DIST_DIR ?= dist
+
+# The release builds: link-time optimisation, static and stripped, no test suites. Each makes
+# the engine and the tools that check it on its own platform; only the engine is shipped.
+RELEASE_CONFIG = -DCMAKE_BUILD_TYPE=Release -DTOLVO_LTO=ON -DTOLVO_STATIC=ON -DTOLVO_TESTS=OFF
+RELEASE_TARGETS = tolvo tolvo-bench tolvo-perft
 
 # Seconds each fuzz target runs under `make fuzz`, and under `make test`.
 FUZZ_SECONDS ?= 180
 TEST_FUZZ_SECONDS ?= 20
 FUZZ_CXX ?= clang++
 
+QEMU_ARM64 ?= qemu-aarch64
 WINE ?= /usr/lib/wine/wine64
 WINESERVER ?= /usr/lib/wine/wineserver
 # The Windows runtime layer keeps its own state beside the Windows build.
@@ -28,7 +37,8 @@ apt-install = echo "installing $(1)" >&2 && $(SUDO) apt-get update >&2 && \
 need = test -e "$(1)" || { $(call apt-install,$(2)); }
 need-command = command -v $(1) >/dev/null 2>&1 || { $(call apt-install,$(2)); }
 
-.PHONY: all build run test perft bench sanitize tsan windows windows-smoke memcheck fuzz fuzz-build clean
+.PHONY: all build run test perft bench sanitize tsan linux-x86-64 windows windows-smoke \
+	arm64 arm64-smoke dist memcheck fuzz fuzz-build clean
 
 all: build
 
@@ -44,13 +54,14 @@ build:
 run: build
 	@./$(BUILD_DIR)/tolvo
 
-# The normal suite, then the same suites under the sanitizers, the Windows build with its
-# smoke session, and a short run of every fuzz target.
+# The normal suite, then the same suites under the sanitizers, the Windows and ARM64 builds
+# with their smoke sessions, and a short run of every fuzz target.
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitize
 	@$(MAKE) --no-print-directory tsan
 	@$(MAKE) --no-print-directory windows-smoke
+	@$(MAKE) --no-print-directory arm64-smoke
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
 
 # Every suite under AddressSanitizer and UndefinedBehaviorSanitizer. The self-play games on a
@@ -75,12 +86,19 @@ tsan:
 	@if [ -n "$$(ls $(TSAN_DIR)/reports)" ]; then cat $(TSAN_DIR)/reports/* >&2; \
 		echo "ThreadSanitizer reported the races above" >&2; exit 1; fi
 
-# build-windows/tolvo.exe: the engine for 64-bit Windows, linked statically.
+# build-linux-x86-64/tolvo: the engine for any x86-64 Linux with popcnt.
+linux-x86-64:
+	@$(call need-command,g++,g++)
+	@$(call need-command,cmake,cmake)
+	@cmake -S . -B $(LINUX_DIR) $(RELEASE_CONFIG) >&2
+	@cmake --build $(LINUX_DIR) -j $(JOBS) --target $(RELEASE_TARGETS) >&2
+
+# build-windows/tolvo.exe: the engine for 64-bit Windows.
 windows:
+	@$(call need-command,cmake,cmake)
 	@$(call need,/usr/bin/x86_64-w64-mingw32-g++-posix,g++-mingw-w64-x86-64-posix)
-	@cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-		-DCMAKE_BUILD_TYPE=Release -DTOLVO_TESTS=OFF >&2
-	@cmake --build $(WINDOWS_DIR) -j $(JOBS) --target tolvo tolvo-windows-pipe-host >&2
+	@cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(RELEASE_CONFIG) >&2
+	@cmake --build $(WINDOWS_DIR) -j $(JOBS) --target $(RELEASE_TARGETS) tolvo-windows-pipe-host >&2
 
 # The Windows engine under the runtime layer, started through a Windows pipe as a Windows GUI
 # starts it; whatever the session's outcome, no Windows process outlives it.
@@ -88,6 +106,42 @@ windows-smoke: windows
 	@$(call need,$(WINE),wine64)
 	@$(WINE_ENV) tests/smoke/uci_smoke.sh $(WINE) $(WINDOWS_DIR)/tolvo-windows-pipe-host.exe \
 		$(WINDOWS_DIR)/tolvo.exe; status=$$?; $(WINE_ENV) $(WINESERVER) -k 2>/dev/null; exit $$status
+
+# build-linux-arm64/tolvo: the engine for 64-bit ARM Linux.
+arm64:
+	@$(call need-command,cmake,cmake)
+	@$(call need,/usr/bin/aarch64-linux-gnu-g++,g++-aarch64-linux-gnu)
+	@cmake -S . -B $(ARM64_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+		$(RELEASE_CONFIG) >&2
+	@cmake --build $(ARM64_DIR) -j $(JOBS) --target $(RELEASE_TARGETS) >&2
+
+# The ARM64 engine under the user-mode emulator (a static binary needs nothing else).
+arm64-smoke: arm64
+	@$(call need-command,$(QEMU_ARM64),qemu-user)
+	@tests/smoke/uci_smoke.sh $(QEMU_ARM64) $(ARM64_DIR)/tolvo
+
+# The three release binaries in dist/ with their checksums. Each is proven first: the smoke
+# session on every platform, the same bench node total on every platform (keys, magics and
+# the search use no floating point, so any difference is a bug), and the perft suite on ARM64.
+bench-total = tr -d '\r' | sed -n 's/^Nodes searched: //p'
+dist: linux-x86-64 windows-smoke arm64-smoke
+	@tests/smoke/uci_smoke.sh $(LINUX_DIR)/tolvo
+	@out=$$($(QEMU_ARM64) $(ARM64_DIR)/tolvo-perft --suite tests/data/perftsuite.epd \
+		--max-depth 4); status=$$?; echo "$$out" | sed 's/^/linux-arm64 perft suite to depth 4: /'; \
+		exit $$status
+	@linux=$$($(LINUX_DIR)/tolvo-bench --depth 8 | $(bench-total)); \
+		windows=$$($(WINE_ENV) $(WINE) $(WINDOWS_DIR)/tolvo-bench.exe --depth 8 | $(bench-total)); \
+		$(WINE_ENV) $(WINESERVER) -k 2>/dev/null; \
+		arm64=$$($(QEMU_ARM64) $(ARM64_DIR)/tolvo-bench --depth 8 | $(bench-total)); \
+		echo "bench --depth 8 node totals: linux-x86-64 $$linux, windows-x86-64 $$windows," \
+			"linux-arm64 $$arm64"; \
+		test -n "$$linux" && test "$$linux" = "$$windows" && test "$$linux" = "$$arm64" || \
+			{ echo "the bench node totals differ between the platforms" >&2; exit 1; }
+	@rm -rf $(DIST_DIR) && mkdir -p $(DIST_DIR)
+	@cp $(LINUX_DIR)/tolvo $(DIST_DIR)/tolvo-linux-x86-64
+	@cp $(WINDOWS_DIR)/tolvo.exe $(DIST_DIR)/tolvo-windows-x86-64.exe
+	@cp $(ARM64_DIR)/tolvo $(DIST_DIR)/tolvo-linux-arm64
+	@cd $(DIST_DIR) && sha256sum tolvo-* > SHA256SUMS && sha256sum -c SHA256SUMS
 
 # One short session of the Release engine under the memory checker; any error fails it.
 memcheck: build
@@ -120,4 +174,5 @@ bench: build
 	@./$(BUILD_DIR)/tolvo-bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(WINDOWS_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(LINUX_DIR) $(WINDOWS_DIR) $(ARM64_DIR) \
+		$(DIST_DIR)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# A short UCI session through a pipe, for an engine started by another program: the Windows
-# build under its runtime layer, the Linux build under a memory checker. Every answer has a
-# deadline, so an engine that hangs fails the session instead of hanging the build.
+# A short UCI session through a pipe, for an engine started directly or by another program:
+# the Windows build under its runtime layer, the ARM64 build under an emulator, the Linux build
+# under a memory checker. Every answer has a deadline, so an engine that hangs fails the
+# session instead of hanging the build.
 #
 # Usage: uci_smoke.sh COMMAND [ARGS...]   (the command that starts the engine)
 # SMOKE_TIMEOUT: seconds allowed for each awaited answer (default 60).
