@@ -1,4 +1,5 @@
-// The operating system beneath the engine: standard input, and a monotonic millisecond clock.
+// The operating system beneath the engine: standard input, a monotonic millisecond clock, and
+// threads.
 #pragma once
 
 #include <cstddef>
