@@ -3,9 +3,10 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-# The sanitizer build, the fuzz build and each release build (Linux x86-64, Windows, Linux
+# The sanitizer builds, the fuzz build and each release build (Linux x86-64, Windows, Linux
 # ARM64) have a directory of their own, so that none of them rebuilds the others.
 ASAN_DIR ?= build-asan
+TSAN_DIR ?= build-tsan
 FUZZ_DIR ?= build-fuzz
 LINUX_DIR ?= build-linux-x86-64
 WINDOWS_DIR ?= build-windows
@@ -36,8 +37,8 @@ apt-install = echo "installing $(1)" >&2 && $(SUDO) apt-get update >&2 && \
 need = test -e "$(1)" || { $(call apt-install,$(2)); }
 need-command = command -v $(1) >/dev/null 2>&1 || { $(call apt-install,$(2)); }
 
-.PHONY: all build run test perft bench sanitize linux-x86-64 windows windows-smoke arm64 \
-	arm64-smoke dist memcheck fuzz fuzz-build clean
+.PHONY: all build run test perft bench sanitize tsan linux-x86-64 windows windows-smoke \
+	arm64 arm64-smoke dist memcheck fuzz fuzz-build clean
 
 all: build
 
@@ -58,6 +59,7 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitize
+	@$(MAKE) --no-print-directory tsan
 	@$(MAKE) --no-print-directory windows-smoke
 	@$(MAKE) --no-print-directory arm64-smoke
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
@@ -71,6 +73,18 @@ sanitize:
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) -E '^SelfPlay\.Engine'
+
+# Every suite under ThreadSanitizer: the whole suite at one thread, and the threads tests at
+# two. The engines the tests start write their reports to files (a child's report would not
+# reach the test's output), and any report fails the run.
+tsan:
+	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVO_TSAN=ON >&2
+	@cmake --build $(TSAN_DIR) -j $(JOBS) >&2
+	@rm -rf $(TSAN_DIR)/reports && mkdir -p $(TSAN_DIR)/reports
+	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:log_path=$(abspath $(TSAN_DIR))/reports/race \
+		ctest --output-on-failure -j $(JOBS) -E '^SelfPlay\.Engine'
+	@if [ -n "$$(ls $(TSAN_DIR)/reports)" ]; then cat $(TSAN_DIR)/reports/* >&2; \
+		echo "ThreadSanitizer reported the races above" >&2; exit 1; fi
 
 # build-linux-x86-64/tolvo: the engine for any x86-64 Linux with popcnt.
 linux-x86-64:
@@ -160,4 +174,5 @@ bench: build
 	@./$(BUILD_DIR)/tolvo-bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(LINUX_DIR) $(WINDOWS_DIR) $(ARM64_DIR) $(DIST_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(LINUX_DIR) $(WINDOWS_DIR) $(ARM64_DIR) \
+		$(DIST_DIR)

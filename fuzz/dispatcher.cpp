@@ -11,6 +11,7 @@
 #include "search/control.h"
 #include "search/search.h"
 #include "search/startup.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "support/checks.h"
 #include "support/scripted_platform.h"
@@ -54,12 +55,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Each input is a session of its own: a fresh game position, default options, an empty
-    // table, so that what it finds replays from the input alone.
+    // Each input is a session of its own: a fresh game position, default options (one
+    // thread among them), an empty table, so that what it finds replays from the input alone.
     std::memset(static_cast<void*>(&globalPosition), 0, sizeof globalPosition);
     TrafficLimit = 2;
     TrafficDepth = 20;
     if (HashMegabytes != 1) setOption("setoption name Hash value 1");
+    if (searchThreadCount() != 1) setOption("setoption name Threads value 1");
     clearTable();
 
     feedInput(data, size);

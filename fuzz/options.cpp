@@ -9,6 +9,7 @@
 #include "search/control.h"
 #include "search/startup.h"
 #include "search/state.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "support/checks.h"
 #include "support/scripted_platform.h"
@@ -25,11 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (!asksForLargeTable(line)) setOption(line);
     FUZZ_CHECK(TrafficLimit >= 0 && TrafficLimit <= 4);
+    // Any thread count becomes one the pool can hold; back to one for the next input.
+    FUZZ_CHECK(searchThreadCount() >= 1 && searchThreadCount() <= MaxSearchThreads);
+    if (searchThreadCount() != 1) setSearchThreads(1);
     // Whatever size was asked for, the table is a power of two of at least one megabyte, and
     // every slot of it can be written.
     FUZZ_CHECK(tableBytes >= (1u << 20) && (tableBytes & (tableBytes - 1)) == 0);
     FUZZ_CHECK(tableBase != nullptr);
-    tableBase[tableEntries - 1] = TTEntry{};
+    tableBase[tableEntries - 1].head.store(0);
+    tableBase[tableEntries - 1].body.store(0);
 
     // Both sides to move: the budgets read the mover's clock.
     for (uint32_t side = White; side <= Black; ++side) {
@@ -48,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(timeHardLimit >= 0 && (remaining == 0 || timeHardLimit < remaining));
         }
         FUZZ_CHECK(Limits.stopRequested == 0 && Limits.ponderhitReceived == 0);
-        FUZZ_CHECK(NodeCount == 0 && IterationDepth == 0);
+        FUZZ_CHECK(totalNodes() == 0 && mainThread().iterationDepth == 0);
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 #include "search/search.h"
 #include "search/startup.h"
+#include "search/threads.h"
 #include "uci/input.h"
 #include "uci/reports.h"
 #include "uci/uci.h"
@@ -11,5 +12,7 @@ int main() {
     initEngine();
     Reporter = ProtocolReporter;
     attachInput();
-    return commandLoop();
+    const int code = commandLoop();
+    shutdownSearchThreads();
+    return code;
 }

@@ -1,7 +1,10 @@
 // Fixed-depth search of a built-in set of positions: the node total is the search's
 // signature (any change of behaviour changes it), the speed its throughput.
 //
-//   tolvo-bench [--depth N] [--hash MB]
+//   tolvo-bench [--depth N] [--hash MB] [--threads N]
+//
+// With more than one thread the helpers' share of the work varies from run to run, so the
+// node total is a signature only at one thread.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include "search/search.h"
 #include "search/startup.h"
 #include "search/state.h"
+#include "search/threads.h"
 #include "search/tt.h"
 
 namespace {
@@ -79,6 +83,13 @@ void prepareBenchSearch(int depth) {
     TimeTrouble = 0;
 }
 
+// The result the search reported last: its final report comes right before "bestmove".
+struct Reported {
+    Move move;
+    int score;
+};
+Reported LastReported;
+
 int readOption(int argc, char** argv, const char* name, int fallback) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
@@ -92,9 +103,12 @@ int main(int argc, char** argv) {
     const int depth = readOption(argc, argv, "--depth", DefaultDepth);
     const int hash = readOption(argc, argv, "--hash", 16);
     allocateTable(hash);
+    setSearchThreads(readOption(argc, argv, "--threads", 1));
     // The bench searches without input and prints its own lines.
     InputPoll = nullptr;
     Reporter = SearchReporter{};
+    Reporter.pv = [](int score, int, int, const PvLine&) { LastReported.score = score; };
+    Reporter.bestMove = [](Move move, const PvLine&) { LastReported.move = move; };
 
     uint64_t total = 0;
     uint64_t elapsed = 0;  // searching only, not clearing the table
@@ -106,11 +120,14 @@ int main(int argc, char** argv) {
         const uint64_t start = tickCountMs();
         SearchDriver(position);
         elapsed += tickCountMs() - start;
-        total += NodeCount;
+        const uint64_t nodes = totalNodes();
+        total += nodes;
         std::printf("%2d  bestmove %-5s score %6d  nodes %12" PRIu64 "  %s\n", ++index,
-                    moveToText(LastResult.move), LastResult.score, NodeCount, fen);
+                    moveToText(LastReported.move), LastReported.score, nodes, fen);
     }
+    shutdownSearchThreads();
     std::printf("Nodes searched: %" PRIu64 "\n", total);
     std::printf("Nodes/second: %" PRIu64 "\n", elapsed ? total * 1000 / elapsed : total * 1000);
+    std::printf("Search time (ms): %" PRIu64 "\n", elapsed);
     return 0;
 }

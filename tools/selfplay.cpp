@@ -31,6 +31,8 @@ const char* const Usage =
     "                      colours swapped\n"
     "  --pgn FILE          write the games as PGN\n"
     "  --option NAME=VALUE set an engine option in both engines (repeatable)\n"
+    "  --option1 NAME=VALUE, --option2 NAME=VALUE\n"
+    "                      set an option in the first or the second engine only\n"
     "  --grace MS          latency allowed beyond a clock or move time (default 100)\n"
     "  --timeout S         limit of waits no clock bounds (default 30)\n"
     "  --verbose           log every line exchanged to standard error\n";
@@ -132,11 +134,12 @@ Arguments parseArguments(int argc, char** argv) {
             s.openings = readOpenings(value());
         } else if (a == "--pgn") {
             args.pgnPath = value();
-        } else if (a == "--option") {
+        } else if (a == "--option" || a == "--option1" || a == "--option2") {
             std::string v = value();
             size_t eq = v.find('=');
-            if (eq == std::string::npos || eq == 0) usageError("--option needs NAME=VALUE");
-            s.options.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+            if (eq == std::string::npos || eq == 0) usageError(a + " needs NAME=VALUE");
+            auto& list = a == "--option" ? s.options : s.engineOptions[a == "--option1" ? 0 : 1];
+            list.emplace_back(v.substr(0, eq), v.substr(eq + 1));
         } else if (a == "--grace") {
             s.graceMs = wholeNumber(a, value(), 0);
         } else if (a == "--timeout") {

@@ -3,10 +3,16 @@
 #include "board/attacks.h"
 #include "board/tables.h"
 
-int32_t HistoryTable[16][64];
 int32_t CaptureScore[16][16];
 
 namespace {
+
+// What a position outside any search orders its quiet moves by.
+const HistoryTable NoHistory = {};
+
+inline const HistoryTable& historyOf(const Position& p) {
+    return p.history ? *p.history : NoHistory;
+}
 
 // Ordering rank of a piece code: pawn 0, knight 1, bishop 2, rook 3, queen 4, king 5.
 constexpr int orderingRank(int code) {
@@ -95,11 +101,12 @@ inline void addCaptureScored(const Position& p, MoveList& l, int from, Bitboard 
     }
 }
 
-inline void addHistoryScored(const Position& p, MoveList& l, int from, Bitboard targets) {
+inline void addHistoryScored(const Position& p, const HistoryTable& history, MoveList& l, int from,
+                             Bitboard targets) {
     const int code = p.board[from];
     while (targets) {
         const int to = popLsb(targets);
-        pushMove(l, makeMoveWord(from, to), HistoryTable[code][to]);
+        pushMove(l, makeMoveWord(from, to), history[code][to]);
     }
 }
 
@@ -149,7 +156,7 @@ inline void addCastle(const Position& p, MoveList& l) {
     if (isSquareAttacked(p, king, Them) || isSquareAttacked(p, rookTo, Them) ||
         isSquareAttacked(p, kingTo, Them))
         return;
-    pushMove(l, makeMoveWord(king, kingTo, KindCastle), HistoryTable[WhiteKing + Us][kingTo]);
+    pushMove(l, makeMoveWord(king, kingTo, KindCastle), historyOf(p)[WhiteKing + Us][kingTo]);
 }
 
 template <Color Us>
@@ -199,21 +206,22 @@ void generateQuiets(Position& p, MoveList& l, Bitboard targets) {
     if ((p.castleRights & (2 << (2 * Us))) && (targets & SquareBit[base + 2]))
         addCastle<Us, false>(p, l);
 
+    const HistoryTable& history = historyOf(p);
     const Bitboard pawns = p.bitboards[S::Pawn];
     for (Bitboard b = S::up(pawns & S::NonPromoting) & dest; b;) {
         const int to = popLsb(b);
-        pushMove(l, makeMoveWord(to - S::Up, to), HistoryTable[S::Pawn][to]);
+        pushMove(l, makeMoveWord(to - S::Up, to), history[S::Pawn][to]);
     }
     for (Bitboard b = S::up(S::up(pawns & S::Rank2) & ~occ) & dest; b;) {
         const int to = popLsb(b);
-        pushMove(l, makeMoveWord(to - 2 * S::Up, to, KindDoublePush), HistoryTable[S::Pawn][to]);
+        pushMove(l, makeMoveWord(to - 2 * S::Up, to, KindDoublePush), history[S::Pawn][to]);
     }
 
     addPieceMoves<Us>(p, AllSquares, dest,
-                      [&](int from, Bitboard t) { addHistoryScored(p, l, from, t); });
+                      [&](int from, Bitboard t) { addHistoryScored(p, history, l, from, t); });
     for (Bitboard b = p.bitboards[S::King]; b;) {
         const int from = popLsb(b);
-        addHistoryScored(p, l, from, KingAttacks[from] & dest);
+        addHistoryScored(p, history, l, from, KingAttacks[from] & dest);
     }
     sortMoves(l);
 }

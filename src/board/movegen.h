@@ -22,9 +22,6 @@ inline void pushMove(MoveList& l, Move m, int score) {
     }
 }
 
-// Ordering memory of quiet moves, indexed by moving piece code and to-square; the search
-// raises and lowers it within -32000..32000 and clears it at the start of each search.
-extern int32_t HistoryTable[16][64];
 extern int32_t CaptureScore[16][16];
 
 enum GeneratorKind : int { GenEvasions = 0, GenCaptures = 1, GenQuiets = 2, GenQuietChecks = 3 };

@@ -14,6 +14,11 @@ struct SearchStackEntry {
     uint32_t lastTacticalTo;  // 64 = none yet
 };
 
+// Ordering memory of quiet moves, by moving piece code and to-square, kept within
+// -32000..32000. Each searching thread has its own; the quiet generator reads the one the
+// position points at.
+using HistoryTable = int32_t[16][64];
+
 constexpr int KeyHistorySize = 1024;
 // "position" never fills the key history beyond this, so a search always has room.
 constexpr int KeyHistoryReserve = 300;
@@ -33,6 +38,8 @@ struct Position {
     int32_t keyCount;
     uint64_t keyHistory[KeyHistorySize];
     SearchStackEntry* stack;
+    // The searching thread's history; null outside a search, which orders quiet moves alike.
+    const HistoryTable* history;
 };
 
 struct UndoInfo {

@@ -17,13 +17,14 @@ struct EvalTrace {
     int whiteScore;  // final score from White's view
 };
 
-// Computes the full score without consulting the evaluation cache (the material and pawn
-// tables are used as usual) and records every step. Returns the score for the side to move.
+// Computes the full score without consulting the score cache (the material and pawn tables of
+// the tools' caches are used as usual) and records every step. Returns the score for the side
+// to move.
 int evaluateTraced(Position& p, EvalTrace& trace);
 
-// Empties the evaluation, pawn and material caches, as at start-up.
+// Empties the tools' score, pawn and material caches, as at start-up.
 void clearEvaluationCaches();
-// Empties only the evaluation cache, leaving the pawn and material tables warm.
+// Empties only the tools' score cache, leaving the pawn and material tables warm.
 void clearScoreCache();
-// Whether the evaluation cache holds a score for the position's key.
+// Whether the tools' score cache holds a score for the position's key.
 bool scoreCacheHolds(const Position& p);

@@ -4,20 +4,18 @@
 #include "eval/eval.h"
 #include "eval/eval_internal.h"
 
+EvalCaches ToolEvalCaches;
+
 namespace {
 
-struct EvalCacheEntry {
-    uint32_t check;  // upper half of the position key
-    int32_t score;   // from White's view
-};
-
-constexpr int EvalCacheSize = 65536;
-EvalCacheEntry EvalCache[EvalCacheSize];
+inline ScoreCacheEntry& scoreSlot(EvalCaches& caches, const Position& p) {
+    return caches.scores[p.key & (ScoreCacheSize - 1)];
+}
 
 template <bool Traced>
-int evaluateWhite(Position& p, EvalTrace* trace) {
-    const MaterialEntry& m = probeMaterial(p);
-    const PawnEntry& pe = probePawns(p);
+int evaluateWhite(Position& p, EvalCaches& caches, EvalTrace* trace) {
+    const MaterialEntry& m = probeMaterial(p, caches.material);
+    const PawnEntry& pe = probePawns(p, caches.pawns);
     if (Traced) {
         *trace = EvalTrace{};
         trace->material = m;
@@ -44,7 +42,7 @@ int evaluateWhite(Position& p, EvalTrace* trace) {
     const int blended = blendPhase(positional, m.phase);
     const int scaled = (blended * scale) >> 7;
     const int result = scaled + m.material;
-    EvalCache[p.key & (EvalCacheSize - 1)] = {uint32_t(p.key >> 32), result};
+    scoreSlot(caches, p) = {uint32_t(p.key >> 32), result};
     if (Traced) {
         trace->positional = positional;
         trace->blended = blended;
@@ -60,26 +58,24 @@ int forSideToMove(const Position& p, int whiteScore) {
 
 }  // namespace
 
-int evaluate(Position& p) {
-    const EvalCacheEntry& e = EvalCache[p.key & (EvalCacheSize - 1)];
+int evaluate(Position& p, EvalCaches& caches) {
+    const ScoreCacheEntry& e = scoreSlot(caches, p);
     if (e.check == uint32_t(p.key >> 32)) return forSideToMove(p, e.score);
-    return forSideToMove(p, evaluateWhite<false>(p, nullptr));
+    return forSideToMove(p, evaluateWhite<false>(p, caches, nullptr));
 }
 
 int evaluateTraced(Position& p, EvalTrace& trace) {
-    return forSideToMove(p, evaluateWhite<true>(p, &trace));
+    return forSideToMove(p, evaluateWhite<true>(p, ToolEvalCaches, &trace));
 }
 
 void clearScoreCache() {
-    std::memset(EvalCache, 0, sizeof EvalCache);
+    std::memset(ToolEvalCaches.scores, 0, sizeof ToolEvalCaches.scores);
 }
 
 bool scoreCacheHolds(const Position& p) {
-    return EvalCache[p.key & (EvalCacheSize - 1)].check == uint32_t(p.key >> 32);
+    return scoreSlot(ToolEvalCaches, p).check == uint32_t(p.key >> 32);
 }
 
 void clearEvaluationCaches() {
-    clearScoreCache();
-    std::memset(PawnTable, 0, sizeof PawnTable);
-    std::memset(MaterialTable, 0, sizeof MaterialTable);
+    std::memset(static_cast<void*>(&ToolEvalCaches), 0, sizeof ToolEvalCaches);
 }

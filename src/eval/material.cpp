@@ -5,8 +5,6 @@
 
 #include "board/tables.h"
 
-MaterialEntry MaterialTable[MaterialTableSize];
-
 namespace {
 
 constexpr PackedScore PawnValue = pack(95, 95);
@@ -138,8 +136,8 @@ void computeMaterial(const Position& p, MaterialEntry& e) {
     e.flags[Black] = flagsOf(b, w);
 }
 
-const MaterialEntry& probeMaterial(const Position& p) {
-    MaterialEntry& e = MaterialTable[p.materialKey & (MaterialTableSize - 1)];
+const MaterialEntry& probeMaterial(const Position& p, MaterialTable& table) {
+    MaterialEntry& e = table[p.materialKey & (MaterialTableSize - 1)];
     if (e.check != uint32_t(p.materialKey >> 32)) computeMaterial(p, e);
     return e;
 }

@@ -20,7 +20,7 @@ struct SideCounts {
 };
 
 constexpr int MaterialTableSize = 1024;
-extern MaterialEntry MaterialTable[MaterialTableSize];
+using MaterialTable = MaterialEntry[MaterialTableSize];
 
 SideCounts countMaterial(const Position& p, Color side);
 // White's material balance before scaling, blended by the phase.
@@ -33,7 +33,8 @@ inline int blendPhase(PackedScore s, int phase) {
 }
 
 void computeMaterial(const Position& p, MaterialEntry& e);
-const MaterialEntry& probeMaterial(const Position& p);
+// The table's entry for the position's material, computed first when the entry is another's.
+const MaterialEntry& probeMaterial(const Position& p, MaterialTable& table);
 
 // Endgame rules that need a few squares; each returns a scale the caller takes the minimum of.
 int wrongBishopScale(const Position& p, const MaterialEntry& e);

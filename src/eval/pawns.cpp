@@ -5,8 +5,6 @@
 
 #include "board/tables.h"
 
-PawnEntry PawnTable[PawnTableSize];
-
 namespace {
 
 using RankTable = std::array<PackedScore, 8>;
@@ -153,9 +151,9 @@ void evaluatePawns(const Position& p, PawnEntry& e) {
     e.shelter[Black] = uint8_t(black);
 }
 
-const PawnEntry& probePawns(const Position& p) {
+const PawnEntry& probePawns(const Position& p, PawnTable& table) {
     const uint64_t key = pawnProbeKey(p);
-    PawnEntry& e = PawnTable[key & (PawnTableSize - 1)];
+    PawnEntry& e = table[key & (PawnTableSize - 1)];
     if (e.check != uint32_t(key >> 32)) evaluatePawns(p, e);
     return e;
 }

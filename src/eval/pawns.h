@@ -12,11 +12,12 @@ struct PawnEntry {
 };
 
 constexpr int PawnTableSize = 16384;
-extern PawnEntry PawnTable[PawnTableSize];
+using PawnTable = PawnEntry[PawnTableSize];
 
 uint64_t pawnProbeKey(const Position& p);
 void evaluatePawns(const Position& p, PawnEntry& e);
-const PawnEntry& probePawns(const Position& p);
+// The table's entry for the position's pawns and kings, evaluated first when it is another's.
+const PawnEntry& probePawns(const Position& p, PawnTable& table);
 // Shelter penalty of `side`'s king if it stood on `kingSq`.
 int kingShelter(const Position& p, Color side, int kingSq);
 

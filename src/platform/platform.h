@@ -1,4 +1,5 @@
-// The operating system beneath the engine: standard input, and a monotonic millisecond clock.
+// The operating system beneath the engine: standard input, a monotonic millisecond clock, and
+// threads.
 #pragma once
 
 #include <cstddef>
@@ -23,3 +24,13 @@ uint64_t tickCountMs();
 
 // Gives the processor away for about ms milliseconds.
 void sleepMs(int ms);
+
+// A thread of the engine's own, as the system knows it.
+struct ThreadHandle {
+    uintptr_t value;
+};
+// Runs body(arg) on a new thread whose stack holds at least stackBytes; false when the system
+// refuses the thread.
+bool startThread(ThreadHandle& thread, void (*body)(void*), void* arg, size_t stackBytes);
+// Waits until the thread's body has returned, and lets the system forget the thread.
+void joinThread(ThreadHandle& thread);

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "platform/platform.h"
-#include "search/abort.h"
 #include "search/state.h"
+#include "search/threads.h"
 
 SearchLimits Limits;
 int32_t controlMode;
@@ -20,9 +20,6 @@ SearchClock Clock;
 int32_t SearchActive;
 void (*InputPoll)();
 
-std::jmp_buf AbortPoint;
-bool AbortArmed;
-
 namespace {
 
 double wallClockSeconds() {
@@ -31,7 +28,8 @@ double wallClockSeconds() {
 
 // Ends the running search; outside one, tells the caller that a limit was reached.
 int stopSearch() {
-    if (AbortArmed) std::longjmp(AbortPoint, 1);
+    SearchThread& main = mainThread();
+    if (main.abortArmed) std::longjmp(main.abortPoint, 1);
     return 1;
 }
 
@@ -54,13 +52,15 @@ int checkTime() {
     const double elapsed = Clock.wallElapsed;
 
     // The first iteration always completes: nothing is tested and no input is read.
-    if (IterationDepth <= 2) return 0;
-    if (IterationDepth / 2 >= 256) return stopSearch();
+    const int iterationDepth = mainThread().iterationDepth.load(std::memory_order_relaxed);
+    if (iterationDepth <= 2) return 0;
+    if (iterationDepth / 2 >= 256) return stopSearch();
 
     if (!(controlMode & ModeInfinite)) {
-        if ((controlMode & ModeDepth) && IterationDepth > 2 * int(Limits.depth))
+        if ((controlMode & ModeDepth) && iterationDepth > 2 * int(Limits.depth))
             return stopSearch();
-        if ((controlMode & ModeNodes) && NodeCount > Limits.nodes) return stopSearch();
+        // Every thread's nodes count against the limit.
+        if ((controlMode & ModeNodes) && totalNodes() > Limits.nodes) return stopSearch();
         // A mate search has no limit here: it ends when the driver has found its mate.
         if (Limits.ponderhitReceived) return stopSearch();
 

@@ -58,6 +58,6 @@ extern int32_t SearchActive;
 extern void (*InputPoll)();
 
 void startClock();
-// Returns 0, or ends the search by jumping back to the driver. Called outside a search it
-// returns 1 where it would have ended one.
+// The main thread's periodic check. Returns 0, or ends the search by jumping back to the
+// driver. Called outside a search it returns 1 where it would have ended one.
 int checkTime();

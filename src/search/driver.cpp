@@ -4,21 +4,20 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "platform/platform.h"
-#include "search/abort.h"
 #include "search/control.h"
 #include "search/nodes.h"
 #include "search/prune.h"
 #include "search/root.h"
 #include "search/search.h"
+#include "search/threads.h"
 #include "search/tt.h"
 
 SearchReporter Reporter;
 
 namespace {
 
-// Survive the abort's jump, so they live outside the driver's frame.
-Position RootPosition;
-MoveList RootMoves;
+// The deepest iteration, in half-plies: 255 plies.
+constexpr int DeepestIteration = 510;
 
 // The current-move line is gated by time since the last one; the first gated line of the
 // run prints, whatever the clock's origin.
@@ -36,9 +35,9 @@ void reportCurrentMove(Move m, int number, bool force) {
 
 // The time factor of an iteration: a lone move or a clear best move needs little time, a
 // falling score or a changing best move more.
-double iterationFactor(int score, int previous, bool changed) {
-    if (RootMoves.count == 1) return 0.03125;
-    if (EasyMove) return changed ? 0.25 : 0.125;
+double iterationFactor(const SearchThread& t, int score, int previous, bool changed) {
+    if (t.rootMoves.count == 1) return 0.03125;
+    if (t.easyMove) return changed ? 0.25 : 0.125;
     if (score > 1000) return changed ? 0.5 : 0.25;
     if (-400 < score && score < previous - 50) return changed ? 4.0 : 2.0;
     if (-400 < score && score < previous - 20) return changed ? 2.0 : 1.5;
@@ -50,45 +49,94 @@ double iterationFactor(int score, int previous, bool changed) {
 // Whether an iteration's root score ends the search. Any mate for the side to move does,
 // except in a mate search, which wants a mate in at most the asked number of moves and
 // goes on past a longer one; a root without moves has nothing to find either way.
-bool searchSettled(int score) {
+bool searchSettled(const SearchThread& t, int score) {
     if (!(controlMode & ModeMate)) return score > MateBound;
-    if (RootMoves.count == 0) return true;
+    if (t.rootMoves.count == 0) return true;
     const int wanted = Limits.mate;
     return score > MateBound && (wanted >= 128 || MateScore - score <= 2 * wanted - 1);
 }
 
-// Runs iterations until checkTime jumps out, or returns when the score settles the search.
-void iterate() {
-    Position& p = RootPosition;
-    SearchStackEntry& root = SearchStack[0];
+// The thread's root entry and move list, before its first iteration.
+void prepareRoot(SearchThread& t) {
+    Position& p = t.position;
+    SearchStackEntry& root = t.stack[0];
     p.stack = &root;
     root.inCheck = isSquareAttacked(p, p.kingSquare[p.sideToMove], Color(p.sideToMove ^ 1));
     root.pinned = pinnedPieces(p, Color(p.sideToMove));
     // The root does not track its tactical moves: no recapture square for ply 1.
     root.lastTacticalTo = NoSquare;
-    SelDepth = 0;
+    t.selDepth = 0;
+    BuildRootMoves(t);
+}
+
+// The main thread's iterations: until checkTime jumps out, or the score settles the search.
+void iterate(SearchThread& t) {
+    prepareRoot(t);
     Limits.ponderhitReceived = 0;
-    BuildRootMoves(p, RootMoves);
 
     double previousFactor = 1.0;
     PreviousScore = NoScore;
-    IterationDepth = 2;
+    int depth = 2;
+    t.iterationDepth.store(depth, std::memory_order_relaxed);
     checkTime();
     for (;;) {
         SoftStopAllowed = TimeTrouble;
-        BestMoveChanged = 0;
-        EasyMove = 0;
-        RootMoves.cursor = 0;
-        const int score = RootSearch(p, RootMoves, IterationDepth);
-        const double f = iterationFactor(score, PreviousScore, BestMoveChanged != 0);
+        t.rootMoves.cursor = 0;
+        const int score = RootSearch(t, depth);
+        const double f = iterationFactor(t, score, PreviousScore, t.bestMoveChanged != 0);
         TimeFactor = (previousFactor + f) * 0.5;
         previousFactor = f;
         PreviousScore = score;
         SoftStopAllowed = 1;
-        if (searchSettled(score)) return;
-        IterationDepth += 2;
+        if (searchSettled(t, score)) return;
+        depth += 2;
+        t.iterationDepth.store(depth, std::memory_order_relaxed);
         checkTime();
     }
+}
+
+// Where a helper's iterations go. Helpers must not all search the tree the main thread
+// searches: odd-numbered helpers start a ply deeper and keep at least one ply ahead of the
+// main thread, filling the table for its next iteration; even-numbered ones start beside it
+// and deepen a ply at a time, so that the table's contents (and the races on it) send them
+// through other parts of the same tree. At their depth limit they search the last depth
+// again, helping the main thread through its own last iterations, until it stops them.
+int firstHelperDepth(const SearchThread& t) {
+    const int first = t.index % 2 ? 4 : 2;
+    return first < t.maxDepth ? first : t.maxDepth;
+}
+int nextHelperDepth(const SearchThread& t, int depth) {
+    int next = depth + 2;
+    if (t.index % 2) {
+        const int ahead = mainThread().iterationDepth.load(std::memory_order_relaxed) + 2;
+        if (ahead > next) next = ahead;
+    }
+    return next < t.maxDepth ? next : t.maxDepth;
+}
+
+void helperIterate(SearchThread& t) {
+    prepareRoot(t);
+    if (t.rootMoves.count == 0) return;
+    for (int depth = firstHelperDepth(t);; depth = nextHelperDepth(t, depth)) {
+        if (helpersMustStop()) return;
+        t.iterationDepth.store(depth, std::memory_order_relaxed);
+        t.rootMoves.cursor = 0;
+        // Nothing deeper can beat a mate for the side to move.
+        if (RootSearch(t, depth) > MateBound) return;
+    }
+}
+
+// The main thread's result, unless a helper completed a deeper iteration, within the depth
+// limit of "go depth", whose best move scores higher.
+const SearchResult& chosenResult() {
+    const SearchResult* best = &mainThread().lastResult;
+    const int depthLimit = (controlMode & ModeDepth) ? int(Limits.depth) : MaxPly;
+    for (int i = 1; i < searchThreadCount(); ++i) {
+        const SearchResult& r = searchThread(i).lastResult;
+        if (r.move && r.depth <= depthLimit && r.depth > best->depth && r.score > best->score)
+            best = &r;
+    }
+    return *best;
 }
 
 }  // namespace
@@ -123,7 +171,9 @@ void MoveToFront(MoveList& rootMoves, Move m) {
     }
 }
 
-void BuildRootMoves(Position& p, MoveList& rootMoves) {
+void BuildRootMoves(SearchThread& t) {
+    Position& p = t.position;
+    MoveList& rootMoves = t.rootMoves;
     clearList(rootMoves);
     const Move hashMove = probeMove(p);
     MoveList all;
@@ -138,9 +188,9 @@ void BuildRootMoves(Position& p, MoveList& rootMoves) {
     for (int i = 0; i < all.count; ++i)
         if (isLegal(p, all.moveWords[i])) pushMove(rootMoves, all.moveWords[i], 0);
 
-    for (auto& row : HistoryTable)
+    for (auto& row : t.history)
         for (auto& h : row) h = 0;
-    for (auto& e : SearchStack) e.killer1 = e.killer2 = 0;
+    for (auto& e : t.stack) e.killer1 = e.killer2 = 0;
 }
 
 void StorePv(Position& p, const PvLine& pv, int index, Move m) {
@@ -152,7 +202,9 @@ void StorePv(Position& p, const PvLine& pv, int index, Move m) {
     unmakeMove(p, undo, m);
 }
 
-int RootSearch(Position& p, MoveList& rootMoves, int depth) {
+int RootSearch(SearchThread& t, int depth) {
+    Position& p = t.position;
+    MoveList& rootMoves = t.rootMoves;
     int alpha = -MateScore;
     int best = NoScore;
     Move bestMove = 0;
@@ -161,13 +213,17 @@ int RootSearch(Position& p, MoveList& rootMoves, int depth) {
     pv.count = 0;
     PvLine child;
     UndoInfo undo;
-    const bool infinite = Limits.infinite != 0;
+    // Helpers search in silence: only the main thread tells the GUI anything.
+    const bool reports = t.index == 0;
+    const bool infinite = reports && Limits.infinite != 0;
+    t.bestMoveChanged = 0;
+    t.easyMove = 0;
 
     while (rootMoves.cursor < rootMoves.count) {
         const Move m = rootMoves.moveWords[rootMoves.cursor++];
         if (!m) break;
         const int n = rootMoves.cursor;
-        if (ShouldReport(depth, ReportCurrentMove))
+        if (reports && ShouldReport(depth, ReportCurrentMove))
             reportCurrentMove(m, n, depth >= 20 || (n == 1 && infinite));
 
         const bool check = givesCheck(p, m);
@@ -177,9 +233,9 @@ int RootSearch(Position& p, MoveList& rootMoves, int depth) {
         child.count = 0;
         makeMove(p, undo, m);
         const int score =
-            searchPvChild(p, n == 1, check, alpha, MateScore, depth - 2 + extension, 0, child);
+            searchPvChild(t, n == 1, check, alpha, MateScore, depth - 2 + extension, 0, child);
         unmakeMove(p, undo, m);
-        if (n > 1 && score > alpha) BestMoveChanged = 1;
+        if (n > 1 && score > alpha) t.bestMoveChanged = 1;
 
         if (score > top) {
             second = top;
@@ -191,16 +247,16 @@ int RootSearch(Position& p, MoveList& rootMoves, int depth) {
             best = alpha = score;
             bestMove = m;
             buildPv(pv, m, child);
-            if (ShouldReport(depth, ReportNewBest)) {
+            if (reports && ShouldReport(depth, ReportNewBest)) {
                 const bool force = depth >= 20 || infinite;
                 reportCurrentMove(m, n, force);
                 if (Reporter.nodes) Reporter.nodes(force);
-                if (Reporter.pv) Reporter.pv(score, depth / 2, SelDepth, pv);
+                if (Reporter.pv) Reporter.pv(score, depth / 2, t.selDepth, pv);
             }
         }
     }
 
-    if (top > second + 150) EasyMove = 1;
+    if (top > second + 150) t.easyMove = 1;
     MoveToFront(rootMoves, bestMove);
     if (pv.count > 0 && isValidMove(p, pv.moves[0])) {
         storeEntry(p, pv.moves[0], 0, 0, BoundNone, 0);
@@ -208,41 +264,66 @@ int RootSearch(Position& p, MoveList& rootMoves, int depth) {
         if (pv.count > 1) StorePv(p, pv, 1, pv.moves[1]);
         unmakeMove(p, undo, pv.moves[0]);
     }
-    if (ShouldReport(depth, ReportIteration) && Reporter.pv)
-        Reporter.pv(best, depth / 2, SelDepth, pv);
+    if (reports && ShouldReport(depth, ReportIteration) && Reporter.pv)
+        Reporter.pv(best, depth / 2, t.selDepth, pv);
 
     // One assignment: the result an abort reports is always a whole iteration's.
-    LastResult = SearchResult{bestMove, best, depth / 2, SelDepth, pv};
+    t.lastResult = SearchResult{bestMove, best, depth / 2, t.selDepth, pv};
     return best;
+}
+
+void helperSearch(SearchThread& t) {
+    if (setjmp(t.abortPoint) == 0) {
+        t.abortArmed = true;
+        helperIterate(t);
+    }
+    t.abortArmed = false;
+}
+
+void resetSearchResults() {
+    for (int i = 0; i < searchThreadCount(); ++i) {
+        SearchThread& t = searchThread(i);
+        t.nodeCount.store(0, std::memory_order_relaxed);
+        t.iterationDepth.store(0, std::memory_order_relaxed);
+        t.lastResult = SearchResult{};
+        t.lastResult.score = NoScore;
+    }
 }
 
 void clearSearchState() {
     clearTable();
     tableGeneration = 1;
-    for (auto& row : HistoryTable)
-        for (auto& h : row) h = 0;
-    for (auto& e : SearchStack) e = SearchStackEntry{};
-    NodeCount = 0;
-    IterationDepth = 0;
+    resetSearchResults();
+    for (int i = 0; i < searchThreadCount(); ++i) {
+        SearchThread& t = searchThread(i);
+        for (auto& row : t.history)
+            for (auto& h : row) h = 0;
+        for (auto& e : t.stack) e = SearchStackEntry{};
+    }
     TimeFactor = 1.0;
-    LastResult = SearchResult{};
-    LastResult.score = NoScore;
 }
 
 void SearchDriver(const Position& position) {
     // A "go" read while a search runs must not start a second one inside it.
     if (SearchActive) return;
     SearchActive = 1;
-    RootPosition = position;
+    SearchThread& main = mainThread();
+    main.position = position;
+    main.position.stack = &main.stack[0];
+    main.position.history = &main.history;
     startClock();
-    if (setjmp(AbortPoint) == 0) {
-        AbortArmed = true;
-        iterate();
+    const bool depthMode = (controlMode & ModeDepth) && 2 * int(Limits.depth) < DeepestIteration;
+    startHelpers(depthMode ? 2 * int(Limits.depth) : DeepestIteration);
+    if (setjmp(main.abortPoint) == 0) {
+        main.abortArmed = true;
+        iterate(main);
     }
-    AbortArmed = false;
-    // Both are printed after every search, whatever the options.
-    if (Reporter.pv)
-        Reporter.pv(LastResult.score, LastResult.depth, LastResult.selDepth, LastResult.pv);
-    if (Reporter.bestMove) Reporter.bestMove(LastResult.move, LastResult.pv);
+    main.abortArmed = false;
+    // Whatever ended the search, no helper may still be writing when the result is read.
+    stopHelpers();
+    // Both are printed after every search, whatever the options, from one result.
+    const SearchResult& result = chosenResult();
+    if (Reporter.pv) Reporter.pv(result.score, result.depth, result.selDepth, result.pv);
+    if (Reporter.bestMove) Reporter.bestMove(result.move, result.pv);
     SearchActive = 0;
 }

@@ -20,12 +20,12 @@ struct Probe {
 // Null-window nodes take the stored score when it is deep enough and its bound allows it.
 inline Probe probeNode(const Position& p, int beta, int depth, int ply, bool mayCut) {
     Probe r{0, false, 0};
-    const TTEntry* e = probeEntry(p);
-    if (!e) return r;
-    r.move = e->move;
-    if (mayCut && e->depth >= depth) {
-        const int s = scoreFromTable(e->score, ply);
-        if ((s < beta && (e->bound & 3)) || (s >= beta && (e->bound & 6))) {
+    TTEntry e;
+    if (!probeEntry(p, e)) return r;
+    r.move = e.move;
+    if (mayCut && e.depth >= depth) {
+        const int s = scoreFromTable(e.score, ply);
+        if ((s < beta && (e.bound & 3)) || (s >= beta && (e.bound & 6))) {
             r.cutoff = true;
             r.score = s;
         }
@@ -54,10 +54,10 @@ struct MoveLoop {
 
 // Sets up the node's stack entry and picker; returns the first move, 0 when there is none.
 template <bool InCheck>
-[[gnu::always_inline]] inline Move firstMove(MoveLoop& loop, Position& p, int ply, Move hashMove,
-                                             bool deferLosingQuiets) {
-    enterNode(p, ply, InCheck, hashMove);
-    startPicker(loop.picker, p, InCheck, deferLosingQuiets);
+[[gnu::always_inline]] inline Move firstMove(MoveLoop& loop, SearchThread& t, int ply,
+                                             Move hashMove, bool deferLosingQuiets) {
+    enterNode(t, ply, InCheck, hashMove);
+    startPicker(loop.picker, t.position, InCheck, deferLosingQuiets);
     loop.count = 0;
     loop.quietCount = 0;
     return NextMove(loop.picker);
@@ -80,7 +80,9 @@ struct MoveFacts {
 };
 
 template <int PvNode>
-[[gnu::always_inline]] inline MoveFacts examineMove(Position& p, Move m, int ply, MoveLoop& loop) {
+[[gnu::always_inline]] inline MoveFacts examineMove(SearchThread& t, Move m, int ply,
+                                                    MoveLoop& loop) {
+    Position& p = t.position;
     ++loop.count;
     MoveFacts f;
     f.check = givesCheck(p, m);
@@ -88,27 +90,28 @@ template <int PvNode>
     if (f.quiet)
         loop.quiets[loop.quietCount++] = m;
     else
-        SearchStack[ply].lastTacticalTo = uint32_t(moveTo(m));
+        t.stack[ply].lastTacticalTo = uint32_t(moveTo(m));
     moveExtension(p, m, f.check, PvNode, ply, f.extension, f.reducible);
     return f;
 }
 
 // Killers and history learn from a fail-high; the table keeps its move.
-inline void cutoff(Position& p, int ply, Move m, bool quiet, const MoveLoop& loop, int depth,
+inline void cutoff(SearchThread& t, int ply, Move m, bool quiet, const MoveLoop& loop, int depth,
                    int score) {
+    const Position& p = t.position;
     const int bonus = depth * depth;
     if (quiet) {
-        SearchStackEntry& e = SearchStack[ply];
+        SearchStackEntry& e = t.stack[ply];
         if (m != e.killer1) {
             e.killer2 = e.killer1;
             e.killer1 = m;
         }
-        int32_t& h = HistoryTable[p.board[moveFrom(m)]][moveTo(m)];
+        int32_t& h = t.history[p.board[moveFrom(m)]][moveTo(m)];
         h = h + bonus > 32000 ? 32000 : h + bonus;
     }
     for (int i = 0; i < loop.quietCount - 1; ++i) {
         const Move q = loop.quiets[i];
-        int32_t& h = HistoryTable[p.board[moveFrom(q)]][moveTo(q)];
+        int32_t& h = t.history[p.board[moveFrom(q)]][moveTo(q)];
         h = h - bonus < -32000 ? -32000 : h - bonus;
     }
     storeEntry(p, m, depth, ply, BoundLower, score);
@@ -116,13 +119,13 @@ inline void cutoff(Position& p, int ply, Move m, bool quiet, const MoveLoop& loo
 
 // A null-window node's best score so far takes the move's score when higher; true when that
 // fails high, after the cutoff has been recorded.
-[[gnu::always_inline]] inline bool raisesBest(Position& p, int ply, Move m, const MoveFacts& f,
+[[gnu::always_inline]] inline bool raisesBest(SearchThread& t, int ply, Move m, const MoveFacts& f,
                                               const MoveLoop& loop, int depth, int score, int& best,
                                               int beta) {
     if (score <= best) return false;
     best = score;
     if (best < beta) return false;
-    cutoff(p, ply, m, f.quiet, loop, depth, score);
+    cutoff(t, ply, m, f.quiet, loop, depth, score);
     return true;
 }
 
@@ -146,24 +149,25 @@ template <bool InCheck, bool Reduce>
 }
 
 template <bool InCheck>
-int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags);
+int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags);
 template <bool InCheck, bool Cut>
-int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags);
+int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags);
 
 template <bool InCheck>
-int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
-    if (depth < 2) return Quiesce[InCheck](p, beta, 0, ply);
+int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
+    Position& p = t.position;
+    if (depth < 2) return Quiesce[InCheck](t, beta, 0, ply);
     int alpha = beta - 1, decided;
-    if (decidedOnEntry<true>(p, alpha, beta, ply, decided)) return decided;
+    if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     const Probe probe = probeNode(p, beta, depth, ply, true);
     if (probe.cutoff) return probe.score;
 
     int eval = 0;
     if constexpr (!InCheck) {
-        eval = evaluate(p);
+        eval = evaluate(p, t.eval);
         const int margin = beta - 65 * depth;
         if (eval < margin && !isMateBound(beta)) {
-            const int q = Quiesce[0](p, margin, 0, ply);
+            const int q = Quiesce[0](t, margin, 0, ply);
             if (q < margin) return q;
         }
         if (hasPieces(p)) {
@@ -172,7 +176,7 @@ int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
             if (depth >= 4 && !isMateBound(beta) && (flags & NullMoveAllowed) && eval >= beta) {
                 UndoInfo undo;
                 makeNullMove(p, undo);
-                const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, 0, ply + 1);
+                const int score = -Quiesce[sideToMoveInCheck(p)](t, 1 - beta, 0, ply + 1);
                 unmakeNullMove(p, undo);
                 if (score >= beta) return score;
             }
@@ -180,47 +184,48 @@ int ShallowNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
     }
 
     MoveLoop loop;
-    Move m = firstMove<InCheck>(loop, p, ply, probe.move, false);
+    Move m = firstMove<InCheck>(loop, t, ply, probe.move, false);
     if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     int best = NoScore;
     for (; m; m = NextMove(loop.picker)) {
-        const MoveFacts f = examineMove<0>(p, m, ply, loop);
+        const MoveFacts f = examineMove<0>(t, m, ply, loop);
         if (lateMove<InCheck, false>(p, m, f, loop, best, depth, eval, beta) < 0) continue;
 
         makeMove(p, undo, m);
         const int score =
-            -SearchShallow[f.check](p, 1 - beta, depth - 2 + f.extension, ply + 1, AnyNode);
+            -SearchShallow[f.check](t, 1 - beta, depth - 2 + f.extension, ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (raisesBest(p, ply, m, f, loop, depth, score, best, beta)) return score;
+        if (raisesBest(t, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
 }
 
 template <bool InCheck, bool Cut>
-int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
-    if (depth < 7) return ShallowNode<InCheck>(p, beta, depth, ply, flags);
+int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
+    Position& p = t.position;
+    if (depth < 7) return ShallowNode<InCheck>(t, beta, depth, ply, flags);
     int alpha = beta - 1, decided;
-    if (decidedOnEntry<true>(p, alpha, beta, ply, decided)) return decided;
+    if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     const Probe probe = probeNode(p, beta, depth, ply, true);
     if (probe.cutoff) return probe.score;
     Move hashMove = probe.move;
 
     int eval = 0;
     if constexpr (!InCheck) {
-        eval = evaluate(p);
+        eval = evaluate(p, t.eval);
         if (hasPieces(p) && !isMateBound(beta) && (flags & NullMoveAllowed) && eval >= beta) {
             const int r = eval - 160 >= beta ? 8 : 6;
             UndoInfo undo;
             makeNullMove(p, undo);
             const int score =
-                -SearchAll[sideToMoveInCheck(p)](p, 1 - beta, depth - r - 2, ply + 1, NoNullMove);
+                -SearchAll[sideToMoveInCheck(p)](t, 1 - beta, depth - r - 2, ply + 1, NoNullMove);
             unmakeNullMove(p, undo);
             if (score >= beta) {
                 // A position where passing still fails high is confirmed by a reduced search
                 // of its own moves, which zugzwang would not survive.
-                const int v = ScoutNode<false, true>(p, beta, depth - r - 2, ply, NoNullMove);
+                const int v = ScoutNode<false, true>(t, beta, depth - r - 2, ply, NoNullMove);
                 if (v >= beta) {
                     storeEntry(p, 0, depth, ply, BoundLower, v);
                     return v;
@@ -230,17 +235,17 @@ int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
     }
 
     if (Cut && !hashMove && depth >= 10) {
-        ScoutNode<InCheck, true>(p, beta, depth - 4, ply, NoNullMove);
+        ScoutNode<InCheck, true>(t, beta, depth - 4, ply, NoNullMove);
         hashMove = probeMove(p);
     }
 
     MoveLoop loop;
-    Move m = firstMove<InCheck>(loop, p, ply, hashMove, true);
+    Move m = firstMove<InCheck>(loop, t, ply, hashMove, true);
     if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     int best = NoScore;
     for (; m; m = NextMove(loop.picker)) {
-        const MoveFacts f = examineMove<0>(p, m, ply, loop);
+        const MoveFacts f = examineMove<0>(t, m, ply, loop);
         const int newDepth = depth - 2 + f.extension;
         const int reduction = lateMove<InCheck, true>(p, m, f, loop, best, depth, eval, beta);
         if (reduction < 0) continue;
@@ -248,30 +253,31 @@ int ScoutNode(Position& p, int beta, int depth, int ply, uint32_t flags) {
         // Cut nodes expect their children to fail low, and all nodes theirs to fail high.
         const ScoutSearch* child = Cut ? SearchAll : SearchCut;
         makeMove(p, undo, m);
-        int score = -child[f.check](p, 1 - beta, newDepth - reduction, ply + 1, AnyNode);
+        int score = -child[f.check](t, 1 - beta, newDepth - reduction, ply + 1, AnyNode);
         if (reduction > 0 && score >= beta)
-            score = -child[f.check](p, 1 - beta, newDepth, ply + 1, AnyNode);
+            score = -child[f.check](t, 1 - beta, newDepth, ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (raisesBest(p, ply, m, f, loop, depth, score, best, beta)) return score;
+        if (raisesBest(t, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
 }
 
 template <bool InCheck>
-int PvNode(Position& p, int alpha, int beta, int depth, int ply, uint32_t flags, PvLine& pv) {
-    if (depth < 2) return QuiescePv[InCheck](p, alpha, beta, depth, ply, pv);
+int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t flags, PvLine& pv) {
+    Position& p = t.position;
+    if (depth < 2) return QuiescePv[InCheck](t, alpha, beta, depth, ply, pv);
     int decided;
-    if (decidedOnEntry<true>(p, alpha, beta, ply, decided)) return decided;
+    if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     Move hashMove = probeNode(p, beta, depth, ply, false).move;
 
     if (!hashMove && depth >= 8) {
-        PvNode<InCheck>(p, alpha, beta, depth - 4, ply, flags, pv);
+        PvNode<InCheck>(t, alpha, beta, depth - 4, ply, flags, pv);
         hashMove = probeMove(p);
     }
 
     MoveLoop loop;
-    Move m = firstMove<InCheck>(loop, p, ply, hashMove, true);
+    Move m = firstMove<InCheck>(loop, t, ply, hashMove, true);
     if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     PvLine child;
@@ -279,10 +285,10 @@ int PvNode(Position& p, int alpha, int beta, int depth, int ply, uint32_t flags,
     Move bestMove = 0;
     int bound = BoundUpper;
     for (; m; m = NextMove(loop.picker)) {
-        const MoveFacts f = examineMove<1>(p, m, ply, loop);
+        const MoveFacts f = examineMove<1>(t, m, ply, loop);
         child.count = 0;
         makeMove(p, undo, m);
-        const int score = searchPvChild(p, loop.count == 1, f.check, alpha, beta,
+        const int score = searchPvChild(t, loop.count == 1, f.check, alpha, beta,
                                         depth - 2 + f.extension, ply, child);
         unmakeMove(p, undo, m);
 
@@ -294,7 +300,7 @@ int PvNode(Position& p, int alpha, int beta, int depth, int ply, uint32_t flags,
                 bestMove = m;
                 buildPv(pv, m, child);
                 if (score >= beta) {
-                    cutoff(p, ply, m, f.quiet, loop, depth, score);
+                    cutoff(t, ply, m, f.quiet, loop, depth, score);
                     return score;
                 }
             }

@@ -7,17 +7,20 @@
 #include "eval/eval.h"
 #include "search/control.h"
 #include "search/state.h"
+#include "search/threads.h"
 
 // Flags word of the null-window kinds: bit 0 allows a null move.
 constexpr uint32_t NullMoveAllowed = 1;
 constexpr uint32_t AnyNode = 0xFFFFFFFF;
 constexpr uint32_t NoNullMove = 0xFFFFFFFE;
 
-using PvSearch = int (*)(Position& p, int alpha, int beta, int depth, int ply, uint32_t flags,
+// Every node kind searches the position of the thread it runs on (t.position), which it
+// changes and restores.
+using PvSearch = int (*)(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t flags,
                          PvLine& pv);
-using ScoutSearch = int (*)(Position& p, int beta, int depth, int ply, uint32_t flags);
-using PvQuiescence = int (*)(Position& p, int alpha, int beta, int qdepth, int ply, PvLine& pv);
-using ScoutQuiescence = int (*)(Position& p, int beta, int qdepth, int ply);
+using ScoutSearch = int (*)(SearchThread& t, int beta, int depth, int ply, uint32_t flags);
+using PvQuiescence = int (*)(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvLine& pv);
+using ScoutQuiescence = int (*)(SearchThread& t, int beta, int qdepth, int ply);
 
 // Full-window node that returns its principal variation (caller empties pv).
 extern const PvSearch SearchPv[2];
@@ -32,18 +35,26 @@ extern const PvQuiescence QuiescePv[2];
 
 // A PV node's child, the move already made: the first with the full window, the others
 // with a null window first and again with the full window when they beat alpha.
-inline int searchPvChild(Position& p, bool first, bool check, int alpha, int beta, int depth,
+inline int searchPvChild(SearchThread& t, bool first, bool check, int alpha, int beta, int depth,
                          int ply, PvLine& child) {
     if (!first) {
-        const int score = -SearchCut[check](p, -alpha, depth, ply + 1, AnyNode);
+        const int score = -SearchCut[check](t, -alpha, depth, ply + 1, AnyNode);
         if (score <= alpha) return score;
     }
-    return -SearchPv[check](p, -beta, -alpha, depth, ply + 1, AnyNode, child);
+    return -SearchPv[check](t, -beta, -alpha, depth, ply + 1, AnyNode, child);
 }
 
-// Counts the node; every 1024th node looks at the clock, which may end the search.
-inline void countNode() {
-    if ((++NodeCount & 1023) == 0) checkTime();
+// Counts the node; every 1024th node the main thread looks at the clock and the input, a
+// helper at the stop flag, either of which may end the thread's search.
+inline void countNode(SearchThread& t) {
+    // Only this thread writes its count: a plain increment, made visible to the readers.
+    const uint64_t n = t.nodeCount.load(std::memory_order_relaxed) + 1;
+    t.nodeCount.store(n, std::memory_order_relaxed);
+    if ((n & 1023) != 0) return;
+    if (t.index == 0)
+        checkTime();
+    else if (helpersMustStop())
+        std::longjmp(t.abortPoint, 1);
 }
 
 // Every node's first steps, quiescence included: counts the node and narrows the window to
@@ -51,14 +62,15 @@ inline void countNode() {
 // node: at the ply limit, when the narrowed window is empty, or in a drawn position.
 // Null-window nodes pass beta - 1 as alpha.
 template <bool CountsSelDepth>
-[[gnu::always_inline]] inline bool decidedOnEntry(Position& p, int& alpha, int& beta, int ply,
+[[gnu::always_inline]] inline bool decidedOnEntry(SearchThread& t, int& alpha, int& beta, int ply,
                                                   int& score) {
-    countNode();
+    Position& p = t.position;
+    countNode(t);
     if (ply >= MaxPly) {
-        score = evaluate(p);
+        score = evaluate(p, t.eval);
         return true;
     }
-    if (CountsSelDepth && ply > SelDepth) SelDepth = ply;
+    if (CountsSelDepth && ply > t.selDepth) t.selDepth = ply;
     if (alpha < ply - MateScore) alpha = ply - MateScore;
     if (beta > MateScore - ply) beta = MateScore - ply;
     score = alpha >= beta ? alpha : 0;
@@ -68,8 +80,9 @@ template <bool CountsSelDepth>
 // Points the position at the node's stack entry and fills what the legality tests, the
 // generators and the picker read. Quiescence nodes stop here: the killers and the last
 // tactical square of their ply stay as the main search left them.
-[[gnu::always_inline]] inline void enterQuiescenceNode(Position& p, int ply, bool inCheck) {
-    SearchStackEntry& e = SearchStack[ply];
+[[gnu::always_inline]] inline void enterQuiescenceNode(SearchThread& t, int ply, bool inCheck) {
+    Position& p = t.position;
+    SearchStackEntry& e = t.stack[ply];
     p.stack = &e;
     e.inCheck = inCheck;
     e.pinned = pinnedPieces(p, Color(p.sideToMove));
@@ -77,10 +90,11 @@ template <bool CountsSelDepth>
 }
 
 // A main-search node also starts its ply's record of tactical moves afresh.
-[[gnu::always_inline]] inline void enterNode(Position& p, int ply, bool inCheck, Move hashMove) {
-    enterQuiescenceNode(p, ply, inCheck);
-    p.stack->hashMove = hashMove;
-    p.stack->lastTacticalTo = NoSquare;
+[[gnu::always_inline]] inline void enterNode(SearchThread& t, int ply, bool inCheck,
+                                             Move hashMove) {
+    enterQuiescenceNode(t, ply, inCheck);
+    t.stack[ply].hashMove = hashMove;
+    t.stack[ply].lastTacticalTo = NoSquare;
 }
 
 inline bool isMateBound(int beta) {

@@ -18,6 +18,12 @@ inline int pruneIndex(int depth) {
 constexpr int32_t RecaptureExtension[2] = {0, 2};
 constexpr int32_t PawnPushExtension[2][8] = {{0, 0, 0, 0, 0, 0, 2, 0}, {0, 0, 0, 0, 0, 0, 2, 0}};
 
+// The entry of the ply before the node's own: a thread's entries are one array, and a node
+// points the position at its own before it looks at its moves.
+inline const SearchStackEntry& parentEntry(const Position& p) {
+    return p.stack[-1];
+}
+
 // Extension and reducibility of a move that does not give check; the caller starts from
 // extension 0 and reducible.
 inline void ExtendMove(const Position& p, Move m, int pvNode, int ply, int& extension,
@@ -31,8 +37,7 @@ inline void ExtendMove(const Position& p, Move m, int pvNode, int ply, int& exte
                 reducible = 0;
                 return;
             }
-        } else if (uint32_t(to) == SearchStack[ply - 1].lastTacticalTo &&
-                   StaticExchange(p, m) > 0) {
+        } else if (uint32_t(to) == parentEntry(p).lastTacticalTo && StaticExchange(p, m) > 0) {
             extension = RecaptureExtension[pvNode];
             reducible = 0;
             return;

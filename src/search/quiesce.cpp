@@ -32,9 +32,10 @@ inline Bitboard deltaTargets(const Position& p, int eval, int beta, int& best) {
 }
 
 template <bool InCheck>
-int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
+int QuiesceNode(SearchThread& t, int beta, int qdepth, int ply) {
+    Position& p = t.position;
     int alpha = beta - 1, decided;
-    if (decidedOnEntry<false>(p, alpha, beta, ply, decided)) return decided;
+    if (decidedOnEntry<false>(t, alpha, beta, ply, decided)) return decided;
 
     MoveList list;
     clearList(list);
@@ -44,14 +45,14 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
     // Searches one move; true when it fails high.
     auto tryMove = [&](Move m, int childDepth) {
         makeMove(p, undo, m);
-        const int score = -Quiesce[sideToMoveInCheck(p)](p, 1 - beta, childDepth, ply + 1);
+        const int score = -Quiesce[sideToMoveInCheck(p)](t, 1 - beta, childDepth, ply + 1);
         unmakeMove(p, undo, m);
         if (score > best) best = score;
         return score >= beta;
     };
 
     if constexpr (InCheck) {
-        enterQuiescenceNode(p, ply, true);
+        enterQuiescenceNode(t, ply, true);
         generateMoves(GenEvasions, p, list);
         if (list.count == 0) return ply - MateScore;
         // A forced reply does not use up quiescence depth.
@@ -60,10 +61,10 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
             if (tryMove(list.moveWords[i], childDepth)) return best;
         return best;
     } else {
-        const int eval = evaluate(p);
+        const int eval = evaluate(p, t.eval);
         if (eval >= beta) return eval;
         best = eval;
-        enterQuiescenceNode(p, ply, false);
+        enterQuiescenceNode(t, ply, false);
 
         generateMoves(GenCaptures, p, list, deltaTargets(p, eval, beta, best));
         for (int i = 0; i < list.count; ++i) {
@@ -87,9 +88,10 @@ int QuiesceNode(Position& p, int beta, int qdepth, int ply) {
 }
 
 template <bool InCheck>
-int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine& pv) {
+int QuiescePvNode(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvLine& pv) {
+    Position& p = t.position;
     int decided;
-    if (decidedOnEntry<false>(p, alpha, beta, ply, decided)) return decided;
+    if (decidedOnEntry<false>(t, alpha, beta, ply, decided)) return decided;
 
     MoveList list;
     clearList(list);
@@ -102,7 +104,7 @@ int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine&
         child.count = 0;
         makeMove(p, undo, m);
         const int score =
-            -QuiescePv[sideToMoveInCheck(p)](p, -beta, -alpha, qdepth - 1, ply + 1, child);
+            -QuiescePv[sideToMoveInCheck(p)](t, -beta, -alpha, qdepth - 1, ply + 1, child);
         unmakeMove(p, undo, m);
         if (score > best) {
             best = score;
@@ -116,7 +118,7 @@ int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine&
     };
 
     if constexpr (InCheck) {
-        enterQuiescenceNode(p, ply, true);
+        enterQuiescenceNode(t, ply, true);
         generateMoves(GenEvasions, p, list);
         if (list.count == 0) return ply - MateScore;
         if (list.count == 1) qdepth += 2;  // the child gets qdepth + 1
@@ -124,11 +126,11 @@ int QuiescePvNode(Position& p, int alpha, int beta, int qdepth, int ply, PvLine&
             if (tryMove(list.moveWords[i])) return best;
         return best;
     } else {
-        const int eval = evaluate(p);
+        const int eval = evaluate(p, t.eval);
         if (eval >= beta) return eval;
         best = eval;
         if (eval > alpha) alpha = eval;
-        enterQuiescenceNode(p, ply, false);
+        enterQuiescenceNode(t, ply, false);
 
         generateMoves(GenCaptures, p, list);
         for (int i = 0; i < list.count; ++i) {

@@ -8,13 +8,19 @@
 // Report kinds gated by the "Traffic" options.
 enum ReportKind : int { ReportIteration = 0, ReportNewBest = 1, ReportCurrentMove = 2 };
 
-// Every legal move of the root, the table's move first; clears killers and history.
-void BuildRootMoves(Position& p, MoveList& rootMoves);
-// One iteration at the given depth (half-plies) over the full window; records LastResult.
-int RootSearch(Position& p, MoveList& rootMoves, int depth);
+// Every legal move of the thread's root, the table's move first; clears the thread's killers
+// and history.
+void BuildRootMoves(SearchThread& t);
+// One iteration of the thread at the given depth (half-plies) over the full window; records
+// the thread's last result. Only the main thread reports.
+int RootSearch(SearchThread& t, int depth);
 // The move first, the others behind it in their old order; a move not in the list changes
 // nothing but the cursor.
 void MoveToFront(MoveList& rootMoves, Move m);
 // Leaves the line from entry index on in the table as hash moves for the next iteration.
 void StorePv(Position& p, const PvLine& pv, int index, Move m);
 bool ShouldReport(int depth, int kind);
+
+// A helper's whole search: iterations on its own root copy until the stop flag, its depth
+// limit or a mate ends them.
+void helperSearch(SearchThread& t);

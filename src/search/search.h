@@ -14,10 +14,13 @@ struct SearchReporter {
 };
 extern SearchReporter Reporter;
 
-// One complete search of a copy of the position under the current limits; prints its result.
+// One complete search of a copy of the position under the current limits, by every searching
+// thread; prints its result.
 void SearchDriver(const Position& p);
 
-// Forgets what earlier searches left behind (table, history, killers, counters, last result),
+// Every thread's node count, iteration and last result as before a first search: each "go".
+void resetSearchResults();
+// Forgets what earlier searches left behind (table, history, killers, counters, last results),
 // so that the next search depends on its position and limits alone: the bench and tests.
 void clearSearchState();
 

@@ -1,16 +1,9 @@
 #include "search/state.h"
 
-SearchStackEntry SearchStack[MaxPly];
-uint64_t NodeCount;
-int32_t SelDepth;
-int32_t IterationDepth;
 double TimeFactor = 1.0;
 int32_t SoftStopAllowed;
 int32_t TimeTrouble;
-int32_t EasyMove;
-int32_t BestMoveChanged;
 int32_t PreviousScore;
-SearchResult LastResult;
 
 bool IsDraw(const Position& p) {
     if (p.rule50 >= 100) return true;

@@ -1,7 +1,13 @@
-// State the search shares with the board code and the protocol front end.
+// State the search shares with the board code and the protocol front end, and the record each
+// searching thread keeps of its own.
 #pragma once
 
+#include <atomic>
+#include <csetjmp>
+
+#include "board/movegen.h"
 #include "board/position.h"
+#include "eval/eval.h"
 
 constexpr int MaxPly = 256;
 constexpr int MateScore = 30000;  // mated at ply p scores p - MateScore
@@ -21,17 +27,40 @@ struct SearchResult {
     PvLine pv;
 };
 
-extern SearchStackEntry SearchStack[MaxPly];
-extern uint64_t NodeCount;
-extern int32_t SelDepth;
-extern int32_t IterationDepth;  // half-plies
+// Everything one searching thread owns. The main thread's record lives for the whole run;
+// a helper's as long as the pool that made it. Other threads only ever read the two atomic
+// counters while it searches, and its result once it has stopped.
+struct alignas(64) SearchThread {
+    // The counters share no cache line with anything another thread writes.
+    std::atomic<uint64_t> nodeCount;
+    std::atomic<int32_t> iterationDepth;  // half-plies, of the iteration being searched
+    int32_t selDepth;
+    int32_t index;     // 0 for the main thread
+    int32_t maxDepth;  // a helper's deepest iteration, in half-plies
+    // What the last iteration told the time control (only the main thread's is read).
+    int32_t easyMove;
+    int32_t bestMoveChanged;
+
+    alignas(64) Position position;  // the copy of the root this thread searches
+    MoveList rootMoves;
+    SearchResult lastResult;  // of the last completed iteration, written in one step
+    SearchStackEntry stack[MaxPly];
+    HistoryTable history;
+    EvalCaches eval;
+    std::jmp_buf abortPoint;
+    bool abortArmed;  // true only while the thread's recovery point is live
+};
+
+// The thread that reads the input, keeps the clock and prints the reports.
+SearchThread& mainThread();
+// Nodes of every searching thread since the last "go".
+uint64_t totalNodes();
+
+// The search-wide values of the time control, written by the main thread alone.
 extern double TimeFactor;
 extern int32_t SoftStopAllowed;
 extern int32_t TimeTrouble;
-extern int32_t EasyMove;
-extern int32_t BestMoveChanged;
 extern int32_t PreviousScore;
-extern SearchResult LastResult;
 
 // Fifty-move rule or a repetition since the last irreversible move. Never reads before
 // the first key of the history, whatever the FEN's half-move counter claims.

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-TTEntry* tableBase;
+TTSlot* tableBase;
 uint64_t tableBytes;
 uint64_t tableEntries;
 uint64_t tableMask;
@@ -16,7 +16,7 @@ constexpr uint64_t Megabyte = uint64_t(1) << 20;
 
 // The last resort when no block of even one megabyte can be had: the engine keeps a
 // working table whatever the allocator says.
-alignas(64) TTEntry FallbackTable[Megabyte / sizeof(TTEntry)];
+alignas(64) TTSlot FallbackTable[Megabyte / sizeof(TTSlot)];
 
 // The block as the allocator returned it; the table starts at its first 64-byte boundary.
 void* TableBlock;
@@ -24,10 +24,10 @@ void* TableBlock;
 // when first touched: the clear that follows each allocation need not touch gigabytes.
 bool TableFreshlyZeroed;
 
-void useTable(TTEntry* base, uint64_t bytes) {
+void useTable(TTSlot* base, uint64_t bytes) {
     tableBase = base;
     tableBytes = bytes;
-    tableEntries = bytes / sizeof(TTEntry);
+    tableEntries = bytes / sizeof(TTSlot);
     tableMask = tableEntries - 1;
 }
 
@@ -49,7 +49,7 @@ void allocateTable(int32_t megabytes) {
         if (TableBlock) {
             const uintptr_t aligned =
                 (reinterpret_cast<uintptr_t>(TableBlock) + 63) & ~uintptr_t(63);
-            useTable(reinterpret_cast<TTEntry*>(aligned), bytes);
+            useTable(reinterpret_cast<TTSlot*>(aligned), bytes);
             TableFreshlyZeroed = true;
             return;
         }
@@ -63,45 +63,53 @@ void clearTable() {
     TableFreshlyZeroed = false;
 }
 
+namespace {
+
+inline void writeSlot(TTSlot& s, uint32_t check, uint8_t generation, int bound, int depth,
+                      Move move, int16_t score) {
+    const uint64_t body = uint64_t(move) | uint64_t(uint16_t(score)) << 16;
+    const uint64_t fields = uint64_t(generation) << 32 | uint64_t(uint8_t(bound)) << 40 |
+                            uint64_t(uint16_t(int16_t(depth))) << 48;
+    const uint64_t head = fields | uint32_t(check ^ foldOf(fields, body));
+    s.body.store(body, std::memory_order_relaxed);
+    s.head.store(head, std::memory_order_relaxed);
+}
+
+}  // namespace
+
 void storeEntry(const Position& p, Move move, int depth, int ply, int bound, int score) {
-    TableFreshlyZeroed = false;
+    // Written only by a store that follows an allocation without a clear (never during a
+    // search: every allocation is cleared at once), so the threads only ever read it.
+    if (TableFreshlyZeroed) TableFreshlyZeroed = false;
     const uint32_t check = uint32_t(p.key >> 32);
     const uint8_t generation = tableGeneration;
     const int16_t stored = int16_t(scoreToTable(score, ply));
 
-    TTEntry* victim = nullptr;
+    TTSlot* victim = nullptr;
     int victimWorth = 0;
     for (int i = 0; i < 4; ++i) {
-        TTEntry* e = slotOf(p.key, i);
-        if (e->check == check) {
-            e->generation = generation;
-            e->bound = uint8_t(bound);
-            e->depth = int16_t(depth);
-            e->score = stored;
-            if (move) e->move = move;
+        TTSlot& s = slotOf(p.key, i);
+        const TTEntry e = readSlot(s);
+        if (e.check == check) {
+            writeSlot(s, check, generation, bound, depth, move ? move : e.move, stored);
             return;
         }
         // An entry of an earlier search is worth replacing before one of this search; among
         // equals the shallowest goes first.
-        const int worth = (e->generation == generation ? 256 : 512) - e->depth;
+        const int worth = (e.generation == generation ? 256 : 512) - e.depth;
         if (!victim || worth > victimWorth) {
-            victim = e;
+            victim = &s;
             victimWorth = worth;
         }
     }
-    victim->check = check;
-    victim->generation = generation;
-    victim->bound = uint8_t(bound);
-    victim->depth = int16_t(depth);
-    victim->move = move;
-    victim->score = stored;
+    writeSlot(*victim, check, generation, bound, depth, move, stored);
 }
 
 Move probeMove(const Position& p) {
     const uint32_t check = uint32_t(p.key >> 32);
     for (int i = 0; i < 4; ++i) {
-        const TTEntry* e = slotOf(p.key, i);
-        if (e->check == check) return e->move;
+        const TTEntry e = readSlot(slotOf(p.key, i));
+        if (e.check == check) return e.move;
     }
     return 0;
 }

@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "search/control.h"
+#include "search/search.h"
 #include "search/state.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "uci/position_command.h"
 
@@ -14,6 +16,8 @@ namespace {
 
 bool GoRunning;
 bool HashDeferred;
+// "Threads" sent during a search, waiting for its end; 0 when none waits.
+int32_t DeferredThreads;
 
 // Where a keyword's number starts: distance characters after the keyword, or the end of the
 // line if it comes first (a keyword that ends the line then reads as 0).
@@ -105,12 +109,25 @@ void setOption(const char* line) {
     if (std::strstr(line, "Traffic Limit value Ignore")) TrafficLimit = 4;
     if (const char* k = std::strstr(line, "Traffic Depth value"))
         TrafficDepth = saturate32(2 * int64_t(saturate32(readInt64(numberAt(k, 20)))));
+    if (const char* k = std::strstr(line, "Threads value")) {
+        const int64_t n = readInt64(numberAt(k, 14));
+        const int32_t threads = int32_t(n < 1 ? 1 : n > MaxSearchThreads ? MaxSearchThreads : n);
+        if (searchRunning())
+            DeferredThreads = threads;
+        else
+            setSearchThreads(threads);
+    }
 }
 
 void applyDeferredOptions() {
-    if (!HashDeferred) return;
-    HashDeferred = false;
-    resizeTable();
+    if (HashDeferred) {
+        HashDeferred = false;
+        resizeTable();
+    }
+    if (DeferredThreads) {
+        setSearchThreads(DeferredThreads);
+        DeferredThreads = 0;
+    }
 }
 
 void parseGo(const char* line) {
@@ -145,13 +162,7 @@ void prepareSearch() {
     else
         controlMode = ModeClock;
     computeTimeBudget();
-    NodeCount = 0;
-    IterationDepth = 0;
-    LastResult.move = 0;
-    LastResult.score = NoScore;
-    LastResult.depth = 0;
-    LastResult.selDepth = 0;
-    LastResult.pv.count = 0;
+    resetSearchResults();
     tableGeneration = uint8_t(tableGeneration + 1);
 }
 

@@ -16,9 +16,9 @@ namespace {
 bool nodeReportPrinted;
 double lastNodeReport;
 
-double nodesPerSecond() {
+double nodesPerSecond(uint64_t nodes) {
     // Within the first tick of a search no time has passed: report 0 rather than divide.
-    return Clock.wallElapsed > 0 ? double(NodeCount) / Clock.wallElapsed : 0.0;
+    return Clock.wallElapsed > 0 ? double(nodes) / Clock.wallElapsed : 0.0;
 }
 
 }  // namespace
@@ -53,18 +53,20 @@ void reportPvMoves(OutputLine& line, const PvLine& pv) {
 }
 
 void reportPv(int score, int depthPlies, int selDepth, const PvLine& pv) {
+    // Helpers may still be counting: one reading for both fields.
+    const uint64_t nodes = totalNodes();
     OutputLine line{};
     appendText(line, "info ");
     appendText(line, "depth %d ", depthPlies);
     appendText(line, "seldepth %d ", selDepth);
-    appendText(line, "nodes %" PRIu64 " ", NodeCount);
+    appendText(line, "nodes %" PRIu64 " ", nodes);
     // No legal move at the root: no score was ever found, and the position is either lost
     // (mated now) or drawn (stalemate).
     if (score == NoScore)
         appendText(line, rootInCheck ? "score mate 0 " : "score cp 0 ");
     else
         reportScore(line, score);
-    appendText(line, "nps %0.f ", nodesPerSecond());
+    appendText(line, "nps %0.f ", nodesPerSecond(nodes));
     reportPvMoves(line, pv);
     appendText(line, "\n");
     sendLine(line);
@@ -72,10 +74,12 @@ void reportPv(int score, int depthPlies, int selDepth, const PvLine& pv) {
 
 void reportNodes(bool force) {
     if (!force && nodeReportPrinted && Clock.wallNow - lastNodeReport <= 1000.0) return;
+    // Helpers may still be counting: one reading for both fields.
+    const uint64_t nodes = totalNodes();
     OutputLine line{};
     appendText(line, "info ");
-    appendText(line, "nodes %" PRIu64 " ", NodeCount);
-    appendText(line, "nps %0.f ", nodesPerSecond());
+    appendText(line, "nodes %" PRIu64 " ", nodes);
+    appendText(line, "nps %0.f ", nodesPerSecond(nodes));
     appendText(line, "time %0.f ", Clock.wallElapsed * 1000.0);
     // The table's fill is not measured.
     appendText(line, "hashfull %d ", 0);

@@ -8,13 +8,18 @@
 #include "platform/platform.h"
 #include "search/control.h"
 #include "search/search.h"
+#include "search/threads.h"
 #include "uci/input.h"
 #include "uci/options.h"
 #include "uci/output.h"
 #include "uci/position_command.h"
 #include "uci/reports.h"
 
-void (*QuitProcess)() = [] { std::exit(0); };
+void (*QuitProcess)() = [] {
+    // No helper may still be running, or even waiting, when the process ends.
+    shutdownSearchThreads();
+    std::exit(0);
+};
 
 namespace {
 
@@ -48,6 +53,7 @@ void identify() {
         "option name Traffic Limit type combo default Normal var Ultrafast var Fast var Normal "
         "var Analyse var Ignore \n");
     sendText("option name Traffic Depth type spin default 10 min 0 max 255 \n");
+    sendText("option name Threads type spin default 1 min 1 max 256 \n");
     sendText("uciok\n");
 }
 

@@ -7,6 +7,7 @@
 
 #include "board/fen.h"
 #include "board/positions.h"
+#include "eval/eval.h"
 #include "eval/eval_internal.h"
 
 // Positions are large (the key history); tests keep them on the heap.

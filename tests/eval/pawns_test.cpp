@@ -61,8 +61,8 @@ TEST(PawnStructure, EachTermScoresAsWorkedOut) {
 TEST(KingShelter, CastlingRightsOfferTheBetterSquareAndArePartOfTheKey) {
     auto a = positionFrom("4k3/8/8/8/8/8/5PPP/4K2R w K - 0 1");
     auto b = positionFrom("4k3/8/8/8/8/8/5PPP/4K2R w - - 0 1");
-    EXPECT_EQ(probePawns(*a).shelter[White], 40);
-    EXPECT_EQ(probePawns(*b).shelter[White], 85);
+    EXPECT_EQ(probePawns(*a, ToolEvalCaches.pawns).shelter[White], 40);
+    EXPECT_EQ(probePawns(*b, ToolEvalCaches.pawns).shelter[White], 85);
     EXPECT_NE(pawnProbeKey(*a), pawnProbeKey(*b));
     EXPECT_NE(pawnProbeKey(*b), pawnProbeKey(*positionFrom("4k3/8/8/8/8/8/5PPP/3K3R w - - 0 1")));
     auto p = positionFrom("1k6/1p6/8/8/6p1/8/5PPP/6K1 w - - 0 1");

@@ -60,7 +60,7 @@ TEST(CheckTime, TimeEndsTheSearchOnlyOncePassedAndAMoveTimeNeverOverruns) {
     };
     for (const auto& c : cases) {
         go(c.go, White);
-        IterationDepth = c.iteration;
+        mainThread().iterationDepth = c.iteration;
         TimeFactor = c.factor;
         SoftStopAllowed = c.softStop;
         Clock.wallStart = double(tickCountMs()) / 1000.0 - c.elapsedMs / 1000.0;

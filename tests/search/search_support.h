@@ -24,5 +24,14 @@ inline SearchResult searchToDepth(const char* fen, int plies) {
     prepareTestSearch(ModeDepth);
     Limits.depth = uint16_t(plies);
     SearchDriver(setUp(fen));
-    return LastResult;
+    return mainThread().lastResult;
+}
+
+// The main thread set on a copy of the position, for calling the node searches directly.
+inline SearchThread& threadOn(const Position& p) {
+    SearchThread& t = mainThread();
+    t.position = p;
+    t.position.stack = &t.stack[0];
+    t.position.history = &t.history;
+    return t;
 }

@@ -34,12 +34,41 @@ TEST(TranspositionTable, MateScoresAreStoredRelativeToTheNode) {
         ++check;
         p.key = (uint64_t(check) << 32) | (100 * check);
         storeEntry(p, 0x1234, 4, 5, BoundExact, c.score);
-        const TTEntry* e = probeEntry(p);
-        ASSERT_NE(e, nullptr);
-        EXPECT_EQ(std::make_tuple(e->score, e->move, e->depth),
-                  std::make_tuple(c.stored, 0x1234, 4));
-        EXPECT_EQ(scoreFromTable(e->score, 7), c.readAtPly7) << c.score;
+        TTEntry e;
+        ASSERT_TRUE(probeEntry(p, e));
+        EXPECT_EQ(std::make_tuple(e.score, e.move, e.depth), std::make_tuple(c.stored, 0x1234, 4));
+        EXPECT_EQ(scoreFromTable(e.score, 7), c.readAtPly7) << c.score;
     }
+    allocateTable(HashMegabytes);
+    clearTable();
+}
+
+// Threads write slots without a lock, so a slot may end up with one writer's head and another's
+// body. Such a slot is never found, for either position; whole slots are.
+TEST(TranspositionTable, ASlotMixedFromTwoWritersIsNeverAHit) {
+    allocateTable(1);
+    clearTable();
+    Position a{}, b{};
+    a.key = 0x1111111100000040ull;
+    b.key = 0x2222222200000040ull;  // the same home slot
+    TTSlot& slot = slotOf(a.key, 0);
+    storeEntry(a, 0x0111, 6, 0, BoundLower, 35);
+    const uint64_t headA = slot.head, bodyA = slot.body;
+    clearTable();
+    storeEntry(b, 0x0222, 8, 0, BoundUpper, -20);
+    const uint64_t headB = slot.head, bodyB = slot.body;
+    TTEntry e;
+    for (const auto& [head, body] : {std::pair{headA, bodyB}, std::pair{headB, bodyA}}) {
+        slot.head = head;
+        slot.body = body;
+        EXPECT_FALSE(probeEntry(a, e) || probeEntry(b, e));
+        EXPECT_EQ(probeMove(a) | probeMove(b), 0);
+    }
+    slot.head = headA;
+    slot.body = bodyA;
+    ASSERT_TRUE(probeEntry(a, e));
+    EXPECT_EQ(std::make_tuple(e.move, e.depth, e.bound, e.score),
+              std::make_tuple(0x0111, 6, BoundLower, 35));
     allocateTable(HashMegabytes);
     clearTable();
 }

@@ -75,7 +75,16 @@ step="go infinite and stop in one write"
 send $'go infinite\nstop\n'
 expect_reply_to_e4
 
-step="quit"
+step="go infinite at two threads, stop"
+send $'setoption name Threads value 2\ngo infinite\n'
+expect quiet 2
+send $'stop\n'
+expect_reply_to_e4
+
+# "quit" while both threads search: the helper is stopped and joined, the exit code is 0.
+step="quit during a search at two threads"
+send $'go infinite\n'
+expect quiet 1
 send $'quit\n'
 exec {engine_in}>&-
 for ((waited = 0; waited < 10 * timeout_s; ++waited)); do

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "search/control.h"
+#include "search/threads.h"
 
 namespace {
 
@@ -56,6 +57,25 @@ TEST(GoParameters, NumbersAreReadIntoFieldsOfTheirWidthAndTheFirstRuleGivesTheMo
                                   c.movetime, 0, 0))
             << c.line;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// "Threads" is held to at least one; sent during a search it waits for the search's end, so
+// that no helper the search counts on is taken away from under it.
+TEST(ThreadsOption, AtLeastOneAndAppliedOnlyOnceTheSearchHasEnded) {
+    setOption("setoption name Threads value -5");
+    EXPECT_EQ(searchThreadCount(), 1);
+    setGoRunning(true);
+    setOption("setoption name Threads value 3");
+    EXPECT_EQ(searchThreadCount(), 1);
+    setGoRunning(false);
+    applyDeferredOptions();
+    EXPECT_EQ(searchThreadCount(), 3);
+    setOption("setoption name Threads value 1");
+    EXPECT_EQ(searchThreadCount(), 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "board/types.h"
 #include "search/control.h"
+#include "search/threads.h"
 
 namespace {
 
@@ -44,12 +45,12 @@ TEST(ScoreField, CentipawnsUpToTheMateBoundThenMovesToMateWithTheSignOfTheWinner
 }
 
 TEST(PvReport, FieldsComeInOrderAndTheLineEndsInTwoBlanks) {
-    NodeCount = 18446744073709551615ull;  // printed unsigned
-    Clock.wallElapsed = 0;                // no time yet: nothing per second
+    mainThread().nodeCount = 18446744073709551615ull;  // printed unsigned
+    Clock.wallElapsed = 0;                             // no time yet: nothing per second
     EXPECT_EQ(pvReport(-12, 7, 11, line({E2E4, E7E5})),
               "info depth 7 seldepth 11 nodes 18446744073709551615 score cp -12 nps 0 "
               "pv e2e4 e7e5  \n");
-    NodeCount = 3000;
+    mainThread().nodeCount = 3000;
     Clock.wallElapsed = 2.0;
     EXPECT_EQ(
         pvReport(29999, 1, 1, line({makeMoveWord(52, 60, 12 << 12), makeMoveWord(9, 0, 5 << 12)})),
@@ -60,7 +61,7 @@ TEST(PvReport, FieldsComeInOrderAndTheLineEndsInTwoBlanks) {
         full.moves[full.count] = E2E4;
     EXPECT_EQ(pvReport(0, 1, 1, full), expected + " \n");
     // A root without moves is mated or stalemate.
-    NodeCount = 0;
+    mainThread().nodeCount = 0;
     Clock.wallElapsed = 0;
     for (bool check : {true, false}) {
         rootInCheck = check;
@@ -71,10 +72,14 @@ TEST(PvReport, FieldsComeInOrderAndTheLineEndsInTwoBlanks) {
 }
 
 TEST(OtherReports, NodesCurrentMoveAndBestMoveWithItsPonderMove) {
-    NodeCount = 500;
+    // The nodes of every searching thread count.
+    setSearchThreads(2);
+    mainThread().nodeCount = 300;
+    searchThread(1).nodeCount = 200;
     Clock.wallElapsed = 0.25;
     testing::internal::CaptureStdout();
     reportNodes(true);
+    setSearchThreads(1);
     reportCurrentMove(makeMoveWord(6, 21), 3);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "info nodes 500 nps 2000 time 250 hashfull 0 \n"

@@ -10,6 +10,7 @@ const std::string UciReply =
     "option name Traffic Limit type combo default Normal var Ultrafast var Fast var Normal "
     "var Analyse var Ignore \n"
     "option name Traffic Depth type spin default 10 min 0 max 255 \n"
+    "option name Threads type spin default 1 min 1 max 256 \n"
     "uciok\n";
 
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {

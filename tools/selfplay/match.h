@@ -34,7 +34,9 @@ struct MatchSettings {
     // "stop" at the end of a game.
     int64_t timeoutMs = 30000;
     std::vector<std::string> openings;  // FEN texts; none means the start position
-    std::vector<std::pair<std::string, std::string>> options;  // sent with "setoption"
+    // Sent with "setoption": to both engines, then to each engine alone (first and second).
+    std::vector<std::pair<std::string, std::string>> options;
+    std::vector<std::pair<std::string, std::string>> engineOptions[2];
     bool verbose = false;
 };
 
@@ -167,8 +169,10 @@ inline bool startPlayer(Match& m, int index, std::string& error) {
         if (line.compare(0, 19, "option name Ponder ") == 0) pl.declaresPonder = true;
     }
     if (pl.name.empty()) pl.name = "engine";
-    for (const auto& option : s.options)
-        sendLine(pl.proc, "setoption name " + option.first + " value " + option.second, deadline);
+    for (const auto* list : {&s.options, &s.engineOptions[index]})
+        for (const auto& option : *list)
+            sendLine(pl.proc, "setoption name " + option.first + " value " + option.second,
+                     deadline);
     if (s.ponder && pl.declaresPonder)
         sendLine(pl.proc, "setoption name Ponder value true", deadline);
     return true;
