@@ -7,7 +7,8 @@
 // What the search prints goes through these; a null entry prints nothing. The front end
 // supplies the protocol texts, the tools their own or none.
 struct SearchReporter {
-    void (*pv)(int score, int depthPlies, int selDepth, const PvLine& pv);
+    // multiPv: the line's number when the search keeps several lines, else 0.
+    void (*pv)(int score, int depthPlies, int selDepth, const PvLine& pv, int multiPv);
     void (*bestMove)(Move move, const PvLine& pv);
     void (*currentMove)(Move move, int number);
     void (*nodes)(bool force);
