@@ -89,9 +89,11 @@ void resizeTable() {
     clearTable();
 }
 
-// An empty table and the generation of start-up: the next search runs as the first one did.
+// An empty table and the generation of start-up, and no move-ordering memory (the root
+// orders its quiet moves by the last search's history): the next search runs as the first
+// one after start-up did.
 void clearHash() {
-    clearTable();
+    clearSearchState();
     tableGeneration = 0;
 }
 
