@@ -22,7 +22,8 @@ void SearchDriver(const Position& p);
 // Every thread's node count, iteration and last result as before a first search: each "go".
 void resetSearchResults();
 // Forgets what earlier searches left behind (table, history, killers, counters, last results),
-// so that the next search depends on its position and limits alone: the bench and tests.
+// so that the next search depends on its position and limits alone: the bench, the tests and
+// the "Clear Hash" button.
 void clearSearchState();
 
 // Start-up builders of the search's own tables.
