@@ -96,6 +96,7 @@ TEST_F(Analysis, MultiPvReportsTheBestLinesInOrderAndPlaysLineOne) {
     engine.ready();
     std::vector<std::string> held;
     ASSERT_TRUE(engine.send("stop") && engine.until("bestmove", &held));
+    ASSERT_GE(held.size(), 4u);
     EXPECT_EQ(fieldOf(held[held.size() - 4], "multipv"), "1");
     EXPECT_EQ(fieldOf(held[held.size() - 2], "multipv"), "3");
     expectLines("position startpos", engine.go("go depth 4"), 2, true);
