@@ -60,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memset(static_cast<void*>(&globalPosition), 0, sizeof globalPosition);
     TrafficLimit = 2;
     TrafficDepth = 20;
+    MultiPv = 1;
+    MoveOverhead = 0;
     if (HashMegabytes != 1) setOption("setoption name Hash value 1");
     if (searchThreadCount() != 1) setOption("setoption name Threads value 1");
     clearTable();

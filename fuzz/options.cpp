@@ -1,5 +1,6 @@
 // Any line as "setoption" and as "go": the scanners stay inside the line, the options stay in
-// their meaning, and the time budgets never promise more time than the clock holds.
+// their meaning and their ranges, and the time budgets never promise more time than the clock
+// holds less the move overhead.
 #include "uci/options.h"
 
 #include <cstddef>
@@ -26,6 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (!asksForLargeTable(line)) setOption(line);
     FUZZ_CHECK(TrafficLimit >= 0 && TrafficLimit <= 4);
+    // The new options keep to their declared ranges whatever number the line holds.
+    FUZZ_CHECK(MultiPv >= 1 && MultiPv <= 256);
+    FUZZ_CHECK(MoveOverhead >= 0 && MoveOverhead <= 5000);
     // Any thread count becomes one the pool can hold; back to one for the next input.
     FUZZ_CHECK(searchThreadCount() >= 1 && searchThreadCount() <= MaxSearchThreads);
     if (searchThreadCount() != 1) setSearchThreads(1);
@@ -51,7 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(timeBudget >= 0 && timeBudgetMax >= 0);
             FUZZ_CHECK(timeBudgetMax <= remaining);
             FUZZ_CHECK(timeHardLimit >= 0 && (remaining == 0 || timeHardLimit < remaining));
+            // The overhead is kept back from every limit.
+            FUZZ_CHECK(timeBudgetMax <= (remaining > MoveOverhead ? remaining - MoveOverhead : 0));
+            FUZZ_CHECK(timeHardLimit <= (remaining > MoveOverhead ? remaining - MoveOverhead : 0));
         }
+        FUZZ_CHECK(moveTimeLimit <= Limits.movetime || moveTimeLimit == 0);
         FUZZ_CHECK(Limits.stopRequested == 0 && Limits.ponderhitReceived == 0);
         FUZZ_CHECK(totalNodes() == 0 && mainThread().iterationDepth == 0);
     }

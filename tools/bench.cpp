@@ -1,10 +1,10 @@
 // Fixed-depth search of a built-in set of positions: the node total is the search's
 // signature (any change of behaviour changes it), the speed its throughput.
 //
-//   tolvo-bench [--depth N] [--hash MB] [--threads N]
+//   tolvo-bench [--depth N] [--hash MB] [--threads N] [--multipv N]
 //
 // With more than one thread the helpers' share of the work varies from run to run, so the
-// node total is a signature only at one thread.
+// node total is a signature only at one thread (and one line: --multipv searches N lines).
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -104,10 +104,15 @@ int main(int argc, char** argv) {
     const int hash = readOption(argc, argv, "--hash", 16);
     allocateTable(hash);
     setSearchThreads(readOption(argc, argv, "--threads", 1));
+    const int lines = readOption(argc, argv, "--multipv", 1);
+    MultiPv = lines < 1 ? 1 : lines > 256 ? 256 : lines;
     // The bench searches without input and prints its own lines.
     InputPoll = nullptr;
     Reporter = SearchReporter{};
-    Reporter.pv = [](int score, int, int, const PvLine&) { LastReported.score = score; };
+    // Line 1's score: the final report gives it first.
+    Reporter.pv = [](int score, int, int, const PvLine&, int multiPv) {
+        if (multiPv <= 1) LastReported.score = score;
+    };
     Reporter.bestMove = [](Move move, const PvLine&) { LastReported.move = move; };
 
     uint64_t total = 0;

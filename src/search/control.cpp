@@ -11,10 +11,14 @@ int32_t controlMode;
 int32_t timeBudget;
 int32_t timeBudgetMax;
 int64_t timeHardLimit;
+int64_t moveTimeLimit;
+MoveList SearchMoves;
 
 int32_t HashMegabytes = 64;
 int32_t TrafficLimit = 2;
 int32_t TrafficDepth = 20;
+int32_t MultiPv = 1;
+int32_t MoveOverhead = 0;
 
 SearchClock Clock;
 int32_t SearchActive;
@@ -35,7 +39,7 @@ int stopSearch() {
 
 // A move time beyond 32 bits must not wrap into a negative limit that ends the search at once.
 double moveTimeMs() {
-    const int64_t t = Limits.movetime;
+    const int64_t t = moveTimeLimit;
     return double(t > INT32_MAX ? INT32_MAX : t < INT32_MIN ? INT32_MIN : int32_t(t));
 }
 

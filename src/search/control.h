@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "board/movegen.h"
+
 struct SearchLimits {
     int32_t ponder;
     int32_t infinite;
@@ -38,11 +40,19 @@ extern int32_t timeBudgetMax;  // ms
 // Clock mode only: the search never runs past this many ms, whatever the time factor, so a
 // margin of the remaining time is always left.
 extern int64_t timeHardLimit;
+// Fixed move time only: the move time less the move overhead, in ms.
+extern int64_t moveTimeLimit;
+
+// The root moves "go searchmoves" restricts the search to; empty when every legal move is
+// searched.
+extern MoveList SearchMoves;
 
 // Option values.
 extern int32_t HashMegabytes;  // default 64
 extern int32_t TrafficLimit;   // 0 Ultrafast .. 4 Ignore, default 2
 extern int32_t TrafficDepth;   // half-plies (the option's value doubled), default 20
+extern int32_t MultiPv;        // lines reported and searched in full, 1..256, default 1
+extern int32_t MoveOverhead;   // ms kept back on every move for lag, 0..5000, default 0
 
 struct SearchClock {
     double wallStart;

@@ -19,6 +19,33 @@ namespace {
 // The deepest iteration, in half-plies: 255 plies.
 constexpr int DeepestIteration = 510;
 
+// The main thread's lines, best first: those of the iteration being searched, and those of
+// the last completed one, which the final report prints.
+struct RootLine {
+    Move move;
+    int32_t score;
+    PvLine pv;
+};
+constexpr int MaxLines = 256;
+RootLine Lines[MaxLines];
+RootLine CompletedLines[MaxLines];
+int CompletedCount;
+// The "MultiPV" value the running search started with.
+int LinesWanted = 1;
+
+void reportLines(const RootLine* lines, int count, int depthPlies, int selDepth) {
+    for (int i = 0; i < count; ++i)
+        Reporter.pv(lines[i].score, depthPlies, selDepth, lines[i].pv, i + 1);
+}
+
+// Whether "go searchmoves" lets the root search the move.
+bool listedForSearch(Move m) {
+    if (SearchMoves.count == 0) return true;
+    for (int i = 0; i < SearchMoves.count; ++i)
+        if (SearchMoves.moveWords[i] == m) return true;
+    return false;
+}
+
 // The current-move line is gated by time since the last one; the first gated line of the
 // run prints, whatever the clock's origin.
 bool CurrentMoveShown;
@@ -127,9 +154,11 @@ void helperIterate(SearchThread& t) {
 }
 
 // The main thread's result, unless a helper completed a deeper iteration, within the depth
-// limit of "go depth", whose best move scores higher.
+// limit of "go depth", whose best move scores higher. Several lines are the main thread's
+// alone, so its line 1 is played.
 const SearchResult& chosenResult() {
     const SearchResult* best = &mainThread().lastResult;
+    if (LinesWanted > 1) return *best;
     const int depthLimit = (controlMode & ModeDepth) ? int(Limits.depth) : MaxPly;
     for (int i = 1; i < searchThreadCount(); ++i) {
         const SearchResult& r = searchThread(i).lastResult;
@@ -186,7 +215,8 @@ void BuildRootMoves(SearchThread& t) {
         if (found) MoveToFront(all, hashMove);
     }
     for (int i = 0; i < all.count; ++i)
-        if (isLegal(p, all.moveWords[i])) pushMove(rootMoves, all.moveWords[i], 0);
+        if (isLegal(p, all.moveWords[i]) && listedForSearch(all.moveWords[i]))
+            pushMove(rootMoves, all.moveWords[i], 0);
 
     for (auto& row : t.history)
         for (auto& h : row) h = 0;
@@ -205,17 +235,21 @@ void StorePv(Position& p, const PvLine& pv, int index, Move m) {
 int RootSearch(SearchThread& t, int depth) {
     Position& p = t.position;
     MoveList& rootMoves = t.rootMoves;
-    int alpha = -MateScore;
-    int best = NoScore;
-    Move bestMove = 0;
-    int top = NoScore, second = NoScore;
-    PvLine pv;
-    pv.count = 0;
-    PvLine child;
-    UndoInfo undo;
-    // Helpers search in silence: only the main thread tells the GUI anything.
+    // Helpers search in silence and keep one line: only the main thread tells the GUI
+    // anything, and only its lines are reported.
     const bool reports = t.index == 0;
     const bool infinite = reports && Limits.infinite != 0;
+    const bool severalLines = reports && LinesWanted > 1;
+    RootLine helperLine;
+    RootLine* const lines = reports ? Lines : &helperLine;
+    const int wanted = reports ? LinesWanted : 1;
+    const int k = wanted < rootMoves.count ? wanted : rootMoves.count;
+    int filled = 0;
+    // A move must beat the k-th line to take a line; while fewer lines exist, every move does.
+    int alpha = -MateScore;
+    int top = NoScore, second = NoScore;
+    PvLine child;
+    UndoInfo undo;
     t.bestMoveChanged = 0;
     t.easyMove = 0;
 
@@ -230,12 +264,14 @@ int RootSearch(SearchThread& t, int depth) {
         int extension, reducible;
         moveExtension(p, m, check, 1, 0, extension, reducible);
 
+        // Until the k lines exist every move gets the full window; after that a null window
+        // at the k-th line's score first.
+        const bool opensLine = filled < k;
         child.count = 0;
         makeMove(p, undo, m);
         const int score =
-            searchPvChild(t, n == 1, check, alpha, MateScore, depth - 2 + extension, 0, child);
+            searchPvChild(t, opensLine, check, alpha, MateScore, depth - 2 + extension, 0, child);
         unmakeMove(p, undo, m);
-        if (n > 1 && score > alpha) t.bestMoveChanged = 1;
 
         if (score > top) {
             second = top;
@@ -243,32 +279,56 @@ int RootSearch(SearchThread& t, int depth) {
         } else if (score > second) {
             second = score;
         }
-        if (score > best) {
-            best = alpha = score;
-            bestMove = m;
-            buildPv(pv, m, child);
-            if (reports && ShouldReport(depth, ReportNewBest)) {
-                const bool force = depth >= 20 || infinite;
-                reportCurrentMove(m, n, force);
-                if (Reporter.nodes) Reporter.nodes(force);
-                if (Reporter.pv) Reporter.pv(score, depth / 2, t.selDepth, pv);
-            }
+        if (!opensLine && score <= alpha) continue;
+
+        // The move's line goes after the lines that score as much; when all k lines exist,
+        // the last one gives way.
+        int at = opensLine ? filled++ : k - 1;
+        for (; at > 0 && lines[at - 1].score < score; --at) lines[at] = lines[at - 1];
+        lines[at].move = m;
+        lines[at].score = score;
+        buildPv(lines[at].pv, m, child);
+        if (filled == k) alpha = lines[k - 1].score;
+        if (at > 0) continue;
+
+        if (n > 1) t.bestMoveChanged = 1;
+        if (reports && ShouldReport(depth, ReportNewBest)) {
+            const bool force = depth >= 20 || infinite;
+            reportCurrentMove(m, n, force);
+            if (Reporter.nodes) Reporter.nodes(force);
+            // Several lines are reported together, once the iteration has ranked them.
+            if (!severalLines && Reporter.pv)
+                Reporter.pv(score, depth / 2, t.selDepth, lines[0].pv, 0);
         }
     }
 
+    static const PvLine NoLine{};
+    const Move bestMove = filled ? lines[0].move : 0;
+    const int best = filled ? lines[0].score : NoScore;
+    const PvLine& pv = filled ? lines[0].pv : NoLine;
     if (top > second + 150) t.easyMove = 1;
-    MoveToFront(rootMoves, bestMove);
+    // The next iteration searches the lines first, in their order.
+    for (int i = filled - 1; i >= 0; --i) MoveToFront(rootMoves, lines[i].move);
+    rootMoves.cursor = 0;
     if (pv.count > 0 && isValidMove(p, pv.moves[0])) {
         storeEntry(p, pv.moves[0], 0, 0, BoundNone, 0);
         makeMove(p, undo, pv.moves[0]);
         if (pv.count > 1) StorePv(p, pv, 1, pv.moves[1]);
         unmakeMove(p, undo, pv.moves[0]);
     }
-    if (reports && ShouldReport(depth, ReportIteration) && Reporter.pv)
-        Reporter.pv(best, depth / 2, t.selDepth, pv);
+    if (reports && ShouldReport(depth, ReportIteration) && Reporter.pv) {
+        if (severalLines && filled > 0)
+            reportLines(lines, filled, depth / 2, t.selDepth);
+        else
+            Reporter.pv(best, depth / 2, t.selDepth, pv, 0);
+    }
 
     // One assignment: the result an abort reports is always a whole iteration's.
     t.lastResult = SearchResult{bestMove, best, depth / 2, t.selDepth, pv};
+    if (severalLines) {
+        for (int i = 0; i < filled; ++i) CompletedLines[i] = lines[i];
+        CompletedCount = filled;
+    }
     return best;
 }
 
@@ -308,6 +368,8 @@ void SearchDriver(const Position& position) {
     if (SearchActive) return;
     SearchActive = 1;
     SearchThread& main = mainThread();
+    LinesWanted = MultiPv < 1 ? 1 : MultiPv > MaxLines ? MaxLines : MultiPv;
+    CompletedCount = 0;
     main.position = position;
     main.position.stack = &main.stack[0];
     main.position.history = &main.history;
@@ -323,7 +385,10 @@ void SearchDriver(const Position& position) {
     stopHelpers();
     // Both are printed after every search, whatever the options, from one result.
     const SearchResult& result = chosenResult();
-    if (Reporter.pv) Reporter.pv(result.score, result.depth, result.selDepth, result.pv);
+    if (Reporter.pv && LinesWanted > 1 && CompletedCount > 0)
+        reportLines(CompletedLines, CompletedCount, result.depth, result.selDepth);
+    else if (Reporter.pv)
+        Reporter.pv(result.score, result.depth, result.selDepth, result.pv, 0);
     if (Reporter.bestMove) Reporter.bestMove(result.move, result.pv);
     SearchActive = 0;
 }

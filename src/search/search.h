@@ -7,7 +7,8 @@
 // What the search prints goes through these; a null entry prints nothing. The front end
 // supplies the protocol texts, the tools their own or none.
 struct SearchReporter {
-    void (*pv)(int score, int depthPlies, int selDepth, const PvLine& pv);
+    // multiPv: the line's number when the search keeps several lines, else 0.
+    void (*pv)(int score, int depthPlies, int selDepth, const PvLine& pv, int multiPv);
     void (*bestMove)(Move move, const PvLine& pv);
     void (*currentMove)(Move move, int number);
     void (*nodes)(bool force);
@@ -21,7 +22,8 @@ void SearchDriver(const Position& p);
 // Every thread's node count, iteration and last result as before a first search: each "go".
 void resetSearchResults();
 // Forgets what earlier searches left behind (table, history, killers, counters, last results),
-// so that the next search depends on its position and limits alone: the bench and tests.
+// so that the next search depends on its position and limits alone: the bench, the tests and
+// the "Clear Hash" button.
 void clearSearchState();
 
 // Start-up builders of the search's own tables.

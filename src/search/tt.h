@@ -46,6 +46,9 @@ void allocateTable(int32_t megabytes);
 void clearTable();
 void storeEntry(const Position& p, Move move, int depth, int ply, int bound, int score);
 Move probeMove(const Position& p);
+// How full the table is for the running search, per mille: the slots among the first 1000
+// that are not empty and were written or hit under the current generation. Only reads.
+int tableFill();
 
 // The i-th slot visited for a key: the home slot first, then its bucket neighbours.
 inline TTSlot& slotOf(uint64_t key, int i) {

@@ -1,10 +1,13 @@
 #include "uci/options.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
+#include "board/movetext.h"
+#include "board/perft.h"
 #include "search/control.h"
 #include "search/search.h"
 #include "search/state.h"
@@ -16,6 +19,7 @@ namespace {
 
 bool GoRunning;
 bool HashDeferred;
+bool ClearDeferred;
 // "Threads" sent during a search, waiting for its end; 0 when none waits.
 int32_t DeferredThreads;
 
@@ -85,6 +89,35 @@ void resizeTable() {
     clearTable();
 }
 
+// An empty table and the generation of start-up, and no move-ordering memory (the root
+// orders its quiet moves by the last search's history): the next search runs as the first
+// one after start-up did.
+void clearHash() {
+    clearSearchState();
+    tableGeneration = 0;
+}
+
+// A spin option's "NAME value N" anywhere in the line, clamped to the declared range; the
+// value stays as it was when the line does not name the option.
+void readSpin(const char* line, const char* nameValue, int32_t min, int32_t max, int32_t& value) {
+    const char* k = std::strstr(line, nameValue);
+    if (!k) return;
+    const int64_t n = readInt64(numberAt(k, std::strlen(nameValue) + 1));
+    value = int32_t(n < min ? min : n > max ? max : n);
+}
+
+// The legal move whose text the word is (a promotion letter in either case), or 0.
+Move legalMoveNamed(const MoveList& legal, const char* word, size_t length) {
+    if (length != 4 && length != 5) return 0;
+    for (int i = 0; i < legal.count; ++i) {
+        const char* text = moveToText(legal.moveWords[i]);
+        if (std::strlen(text) != length || std::strncmp(text, word, 4) != 0) continue;
+        if (length == 4 || text[4] == std::tolower(static_cast<unsigned char>(word[4])))
+            return legal.moveWords[i];
+    }
+    return 0;
+}
+
 }  // namespace
 
 bool searchRunning() {
@@ -95,6 +128,15 @@ void setGoRunning(bool running) {
 }
 
 void setOption(const char* line) {
+    // The button's line carries "Hash value" when a GUI sends it with an empty value: it
+    // must not resize the table.
+    if (std::strstr(line, "Clear Hash")) {
+        if (searchRunning())
+            ClearDeferred = true;
+        else
+            clearHash();
+        return;
+    }
     if (const char* k = std::strstr(line, "Hash value")) {
         HashMegabytes = saturate32(readInt64(numberAt(k, 11)));
         if (searchRunning())
@@ -117,6 +159,10 @@ void setOption(const char* line) {
         else
             setSearchThreads(threads);
     }
+    // Read by the next "go": a search that runs keeps the values it started with.
+    readSpin(line, "MultiPV value", 1, 256, MultiPv);
+    readSpin(line, "Move Overhead value", 0, 5000, MoveOverhead);
+    // "Ponder" only tells the GUI that the engine ponders when told "go ponder".
 }
 
 void applyDeferredOptions() {
@@ -128,11 +174,17 @@ void applyDeferredOptions() {
         setSearchThreads(DeferredThreads);
         DeferredThreads = 0;
     }
+    if (ClearDeferred) {
+        ClearDeferred = false;
+        clearHash();
+    }
 }
 
 void parseGo(const char* line) {
     Limits = SearchLimits{};
-    // "searchmoves" and the moves after it are not read: every legal move is searched.
+    // The moves after "searchmoves" are read only for a position the search accepts
+    // (readSearchMoves); the keyword scan cannot meet a keyword inside a move's text.
+    clearList(SearchMoves);
     if (std::strstr(line, "ponder")) Limits.ponder = 1;
     if (std::strstr(line, "infinite")) Limits.infinite = 1;
     if (const char* k = std::strstr(line, "depth")) Limits.depth = read16(numberAt(k, 6));
@@ -144,6 +196,26 @@ void parseGo(const char* line) {
     if (const char* k = std::strstr(line, "nodes")) Limits.nodes = readUint64(numberAt(k, 6));
     if (const char* k = std::strstr(line, "movetime")) Limits.movetime = readInt64(numberAt(k, 9));
     if (const char* k = std::strstr(line, "movestogo")) Limits.movestogo = read16(numberAt(k, 10));
+}
+
+bool readSearchMoves(const char* line, Position& p) {
+    const char* at = std::strstr(line, "searchmoves");
+    if (!at) return true;
+    at += std::strlen("searchmoves");
+    MoveList legal;
+    generateLegalMoves(p, legal);
+    for (;;) {
+        while (*at == ' ' || *at == '\t') ++at;
+        const char* word = at;
+        while (*at && *at != ' ' && *at != '\t') ++at;
+        const Move m = legalMoveNamed(legal, word, size_t(at - word));
+        if (!m) break;
+        bool listed = false;
+        for (int i = 0; i < SearchMoves.count && !listed; ++i)
+            listed = SearchMoves.moveWords[i] == m;
+        if (!listed) pushMove(SearchMoves, m, 0);
+    }
+    return SearchMoves.count > 0;
 }
 
 void prepareSearch() {
@@ -180,4 +252,17 @@ void computeTimeBudget() {
     // Whatever the time factor makes of the budgets, a margin of the clock stays unused.
     int64_t margin = remaining / 20 > 50 ? remaining / 20 : 50;
     timeHardLimit = remaining > margin ? remaining - margin : 0;
+    moveTimeLimit = Limits.movetime;
+    // The overhead is time the engine never sees: every limit shrinks by it, and the margin
+    // and the time trouble rule read the clock that is left after it.
+    const int64_t overhead = MoveOverhead;
+    if (overhead > 0) {
+        timeBudget = int32_t(timeBudget > overhead ? timeBudget - overhead : 0);
+        timeBudgetMax = int32_t(timeBudgetMax > overhead ? timeBudgetMax - overhead : 0);
+        const int64_t left = remaining > overhead ? remaining - overhead : 0;
+        margin = left / 20 > 50 ? left / 20 : 50;
+        timeHardLimit = left > margin ? left - margin : 0;
+        TimeTrouble = (left <= 1000 && i == 0) ? 1 : 0;
+        moveTimeLimit = Limits.movetime > overhead ? Limits.movetime - overhead : 0;
+    }
 }

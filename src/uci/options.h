@@ -1,14 +1,20 @@
 // "setoption" and "go": the engine's options, the limits of a search and its time budgets.
 #pragma once
 
+#include "board/position.h"
+
 // Applies a "setoption" line. A new table size that arrives during a search waits for its end:
 // the running search keeps the table it is using.
 void setOption(const char* line);
 // Applies what setOption had to hold back; called when a search has ended.
 void applyDeferredOptions();
 
-// Reads a "go" line into Limits (zeroed first).
+// Reads a "go" line into Limits (zeroed first); empties SearchMoves.
 void parseGo(const char* line);
+// Fills SearchMoves from the words after "searchmoves", for a position the search accepts:
+// each legal move's text joins the list once, and the first other word ends it. False when
+// the keyword is there but names no legal move (every move is then searched).
+bool readSearchMoves(const char* line, Position& p);
 // Control mode, time budgets and the per-search counters, just before the search starts.
 void prepareSearch();
 // Budgets of the side to move of the game position, from Limits.

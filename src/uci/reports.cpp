@@ -5,6 +5,7 @@
 
 #include "board/movetext.h"
 #include "search/control.h"
+#include "search/tt.h"
 #include "uci/input.h"
 
 bool rootInCheck;
@@ -52,13 +53,14 @@ void reportPvMoves(OutputLine& line, const PvLine& pv) {
     appendText(line, "%s ", field);
 }
 
-void reportPv(int score, int depthPlies, int selDepth, const PvLine& pv) {
+void reportPv(int score, int depthPlies, int selDepth, const PvLine& pv, int multiPv) {
     // Helpers may still be counting: one reading for both fields.
     const uint64_t nodes = totalNodes();
     OutputLine line{};
     appendText(line, "info ");
     appendText(line, "depth %d ", depthPlies);
     appendText(line, "seldepth %d ", selDepth);
+    if (multiPv > 0) appendText(line, "multipv %d ", multiPv);
     appendText(line, "nodes %" PRIu64 " ", nodes);
     // No legal move at the root: no score was ever found, and the position is either lost
     // (mated now) or drawn (stalemate).
@@ -81,8 +83,7 @@ void reportNodes(bool force) {
     appendText(line, "nodes %" PRIu64 " ", nodes);
     appendText(line, "nps %0.f ", nodesPerSecond(nodes));
     appendText(line, "time %0.f ", Clock.wallElapsed * 1000.0);
-    // The table's fill is not measured.
-    appendText(line, "hashfull %d ", 0);
+    appendText(line, "hashfull %d ", tableFill());
     appendText(line, "\n");
     sendLine(line);
     nodeReportPrinted = true;

@@ -14,7 +14,8 @@ void reportScore(OutputLine& line, int score);
 // The "pv" field, ending in two blanks.
 void reportPvMoves(OutputLine& line, const PvLine& pv);
 
-void reportPv(int score, int depthPlies, int selDepth, const PvLine& pv);
+// With multiPv above 0, the line's number follows the selective depth.
+void reportPv(int score, int depthPlies, int selDepth, const PvLine& pv, int multiPv = 0);
 // Unless forced, printed at most once every 1000 seconds.
 void reportNodes(bool force);
 void reportCurrentMove(Move move, int number);

@@ -54,6 +54,10 @@ void identify() {
         "var Analyse var Ignore \n");
     sendText("option name Traffic Depth type spin default 10 min 0 max 255 \n");
     sendText("option name Threads type spin default 1 min 1 max 256 \n");
+    sendText("option name MultiPV type spin default 1 min 1 max 256 \n");
+    sendText("option name Ponder type check default false \n");
+    sendText("option name Clear Hash type button \n");
+    sendText("option name Move Overhead type spin default 0 min 0 max 5000 \n");
     sendText("uciok\n");
 }
 
@@ -69,6 +73,8 @@ void go(const char* line) {
         PvLine none{};
         reportBestMove(0, none);
     } else {
+        if (!readSearchMoves(line, globalPosition))
+            sendText("info string searchmoves lists no legal move; searching all moves\n");
         const Position& p = globalPosition;
         rootInCheck = isSquareAttacked(p, p.kingSquare[p.sideToMove], p.sideToMove ^ 1);
         SearchDriver(globalPosition);

@@ -19,14 +19,32 @@ void go(const char* line, Color side) {
 }
 
 // Normal budget, hard maximum (a quarter of the clock) and hard limit (the clock less a
-// twentieth, at least 50 ms), from the clock of the side to move.
+// twentieth, at least 50 ms), from the clock of the side to move. A move overhead comes off
+// each of them, and off the clock that the margin and the time trouble rule read.
 TEST(TimeBudget, BudgetHardMaximumAndHardLimitFollowTheClockOfTheSideToMove) {
-    go("go wtime 60000 btime 60000", White);
-    EXPECT_EQ(std::make_tuple(controlMode, timeBudget, timeBudgetMax, timeHardLimit, TimeTrouble),
-              std::make_tuple(ModeClock, 1542, 15000, 57000, 0));
-    go("go wtime 60000 btime 900 winc 500", Black);
-    EXPECT_EQ(std::make_tuple(timeBudget, timeBudgetMax, timeHardLimit, TimeTrouble),
-              std::make_tuple(23, 225, 850, 1));
+    const struct {
+        const char* go;
+        Color side;
+        int32_t overhead, budget, maximum;
+        int64_t hardLimit, moveTime;
+        int32_t trouble;
+    } cases[] = {
+        {"go wtime 60000 btime 60000", White, 0, 1542, 15000, 57000, 0, 0},
+        {"go wtime 60000 btime 900 winc 500 movetime 300", Black, 0, 23, 225, 850, 300, 1},
+        {"go wtime 60000 btime 60000", White, 100, 1442, 14900, 56905, 0, 0},
+        {"go wtime 1100 btime 60000", White, 200, 0, 75, 850, 0, 1},
+        {"go wtime 1100 winc 100 movetime 300", White, 200, 0, 75, 850, 100, 0},
+        {"go wtime 3000 movetime 300", White, 5000, 0, 0, 0, 0, 1},
+    };
+    for (const auto& c : cases) {
+        MoveOverhead = c.overhead;
+        go(c.go, c.side);
+        EXPECT_EQ(
+            std::make_tuple(timeBudget, timeBudgetMax, timeHardLimit, moveTimeLimit, TimeTrouble),
+            std::make_tuple(c.budget, c.maximum, c.hardLimit, c.moveTime, c.trouble))
+            << c.go << " with an overhead of " << c.overhead;
+    }
+    MoveOverhead = 0;
 }
 
 // The periodic check outside a search answers 1 where it would end the search. The depth,

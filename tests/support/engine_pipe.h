@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "board/movegen.h"
+#include "board/movetext.h"
+#include "board/perft.h"
 #include "selfplay/process.h"
+#include "uci/position_command.h"
 
 // Generous: the machine is shared, and a hung engine still fails well within the suite's limit.
 constexpr int ReplyMs = 10000;
@@ -35,6 +39,18 @@ inline std::string fieldOf(const std::string& line, const std::string& name) {
     if (at == std::string::npos) return "";
     const size_t start = at + name.size() + 2;
     return line.substr(start, line.find(' ', start) - start);
+}
+
+// The texts of the legal moves in the position a "position" line builds, to judge the moves
+// the engine names.
+inline std::vector<std::string> legalMoveTexts(const std::string& positionLine) {
+    static Position p;
+    positionCommand(p, positionLine.c_str());
+    MoveList legal;
+    generateLegalMoves(p, legal);
+    std::vector<std::string> texts;
+    for (int i = 0; i < legal.count; ++i) texts.push_back(moveToText(legal.moveWords[i]));
+    return texts;
 }
 
 inline int64_t msSince(std::chrono::steady_clock::time_point start) {

@@ -5,24 +5,9 @@
 #include <algorithm>
 #include <random>
 
-#include "board/movegen.h"
-#include "board/movetext.h"
-#include "board/perft.h"
 #include "support/engine_pipe.h"
-#include "uci/position_command.h"
 
 namespace {
-
-// The texts of the legal moves in the position a "position" line builds.
-std::vector<std::string> legalMoveTexts(const std::string& positionLine) {
-    static Position p;
-    positionCommand(p, positionLine.c_str());
-    MoveList legal;
-    generateLegalMoves(p, legal);
-    std::vector<std::string> texts;
-    for (int i = 0; i < legal.count; ++i) texts.push_back(moveToText(legal.moveWords[i]));
-    return texts;
-}
 
 class HostileInput : public EngineTest {
    protected:

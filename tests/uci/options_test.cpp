@@ -1,5 +1,6 @@
-// "go" read in-process: the limits and the control mode. The options are read through the
-// pipe (the traffic and hostile input tests), the budgets with the clock rules.
+// "go" read in-process: the limits and the control mode; and the options whose effect a pipe
+// cannot see. The others are read through the pipe (the traffic and hostile input tests), the
+// budgets with the clock rules.
 #include "uci/options.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "search/control.h"
 #include "search/threads.h"
+#include "search/tt.h"
 
 namespace {
 
@@ -76,6 +78,59 @@ TEST(ThreadsOption, AtLeastOneAndAppliedOnlyOnceTheSearchHasEnded) {
     EXPECT_EQ(searchThreadCount(), 3);
     setOption("setoption name Threads value 1");
     EXPECT_EQ(searchThreadCount(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The new spin options keep to their declared ranges; "Ponder" is a declaration only.
+TEST(AnalysisOptions, SpinValuesAreClampedAndOtherLinesLeaveThemAlone) {
+    const struct {
+        const char* line;
+        int32_t multiPv, overhead;
+    } cases[] = {
+        {"setoption name MultiPV value 4", 4, 0},
+        {"setoption name Move Overhead value 30", 4, 30},
+        {"setoption name Ponder value true", 4, 30},
+        {"setoption name MultiPV value 0", 1, 30},
+        {"setoption name MultiPV value 99999999999999999999", 256, 30},
+        {"setoption name Move Overhead value -5", 256, 0},
+        {"setoption name Move Overhead value 5001", 256, 5000},
+        {"setoption name Move Overhead value", 256, 0},  // reads 0 at the end of the line
+    };
+    for (const auto& c : cases) {
+        setOption(c.line);
+        EXPECT_EQ(std::make_pair(MultiPv, MoveOverhead), std::make_pair(c.multiPv, c.overhead))
+            << c.line;
+    }
+    MultiPv = 1;
+    MoveOverhead = 0;
+}
+
+// The button empties the table and starts the generations afresh, with or without an empty
+// value, never resizing the table; during a search it waits for the search's end.
+TEST(ClearHash, EmptiesTheTableWithoutResizingItAndWaitsForARunningSearch) {
+    const uint64_t bytes = tableBytes;
+    const auto fill = [] {
+        tableGeneration = 7;
+        for (int i = 0; i < 1000; ++i) tableBase[i].head.store(uint64_t(7) << 32 | 1);
+        ASSERT_EQ(tableFill(), 1000);
+    };
+    for (const char* line : {"setoption name Clear Hash", "setoption name Clear Hash value"}) {
+        fill();
+        setOption(line);
+        EXPECT_EQ(std::make_tuple(tableFill(), int(tableGeneration), HashMegabytes, tableBytes),
+                  std::make_tuple(0, 0, 64, bytes))
+            << line;
+    }
+    fill();
+    setGoRunning(true);
+    setOption("setoption name Clear Hash");
+    EXPECT_EQ(tableFill(), 1000);
+    setGoRunning(false);
+    applyDeferredOptions();
+    EXPECT_EQ(tableFill(), 0);
 }
 
 }  // namespace

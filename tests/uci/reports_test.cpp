@@ -9,6 +9,7 @@
 #include "board/types.h"
 #include "search/control.h"
 #include "search/threads.h"
+#include "search/tt.h"
 
 namespace {
 
@@ -55,6 +56,11 @@ TEST(PvReport, FieldsComeInOrderAndTheLineEndsInTwoBlanks) {
     EXPECT_EQ(
         pvReport(29999, 1, 1, line({makeMoveWord(52, 60, 12 << 12), makeMoveWord(9, 0, 5 << 12)})),
         "info depth 1 seldepth 1 nodes 3000 score mate 1 nps 1500 pv e7e8q b2a1n  \n");
+    // One of several lines gives its number after the selective depth.
+    testing::internal::CaptureStdout();
+    reportPv(-12, 7, 11, line({E2E4}), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "info depth 7 seldepth 11 multipv 2 nodes 3000 score cp -12 nps 1500 pv e2e4  \n");
     PvLine full{};  // a full line of 127 moves fits
     std::string expected = "info depth 1 seldepth 1 nodes 3000 score cp 0 nps 1500 pv ";
     for (full.count = 0; full.count < 127; ++full.count, expected += "e2e4 ")
@@ -77,12 +83,16 @@ TEST(OtherReports, NodesCurrentMoveAndBestMoveWithItsPonderMove) {
     mainThread().nodeCount = 300;
     searchThread(1).nodeCount = 200;
     Clock.wallElapsed = 0.25;
+    // The fill counts the used slots of this search among the first thousand.
+    tableGeneration = 3;
+    for (int i = 0; i < 300; ++i) tableBase[i].head.store(uint64_t(i < 250 ? 3 : 2) << 32 | 1);
     testing::internal::CaptureStdout();
     reportNodes(true);
+    clearTable();
     setSearchThreads(1);
     reportCurrentMove(makeMoveWord(6, 21), 3);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "info nodes 500 nps 2000 time 250 hashfull 0 \n"
+              "info nodes 500 nps 2000 time 250 hashfull 250 \n"
               "info currmove g1f3 currmovenumber 3\n");
     EXPECT_EQ(bestMove(0, PvLine{}), "bestmove a1a1 \n");
     EXPECT_EQ(bestMove(E2E4, line({E2E4})), "bestmove e2e4 \n");

@@ -11,6 +11,10 @@ const std::string UciReply =
     "var Analyse var Ignore \n"
     "option name Traffic Depth type spin default 10 min 0 max 255 \n"
     "option name Threads type spin default 1 min 1 max 256 \n"
+    "option name MultiPV type spin default 1 min 1 max 256 \n"
+    "option name Ponder type check default false \n"
+    "option name Clear Hash type button \n"
+    "option name Move Overhead type spin default 0 min 0 max 5000 \n"
     "uciok\n";
 
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
