@@ -47,6 +47,25 @@ def _fake_quant(w, scale, limit):
     return w + (_grid(w, scale, limit) / scale - w).detach()
 
 
+class _SparseRows(torch.autograd.Function):
+    """Sums of weight rows per record (the first layer) with a sparse backward pass: the
+    weight gradient is (records x features)^T times the output gradient, about twice as fast
+    on the CPU as the embedding's own backward pass, which sorts the indices."""
+
+    @staticmethod
+    def forward(ctx, weight, idx, offsets, rows):
+        ctx.shape = (weight.shape[0], len(offsets))
+        ctx.save_for_backward(idx, rows)
+        return F.embedding_bag(idx, weight, offsets, mode='sum')
+
+    @staticmethod
+    def backward(ctx, grad):
+        idx, rows = ctx.saved_tensors
+        members = torch.sparse_coo_tensor(torch.stack([idx, rows]),
+                                          torch.ones(len(idx), dtype=grad.dtype), ctx.shape)
+        return torch.sparse.mm(members, grad), None, None, None
+
+
 class Net(nn.Module):
     """768 -> H per perspective (shared weights), clipped to [0, 1], 2H -> 1."""
 
@@ -79,8 +98,10 @@ class Net(nn.Module):
     def forward(self, stm_idx, other_idx, offsets):
         """Logits of a batch given as flat feature lists with per-record start offsets."""
         w1, b1, w2, b2 = self.weights()
-        a_stm = F.embedding_bag(stm_idx, w1, offsets, mode='sum') + b1
-        a_other = F.embedding_bag(other_idx, w1, offsets, mode='sum') + b1
+        counts = torch.diff(offsets, append=torch.tensor([len(stm_idx)]))
+        rows = torch.repeat_interleave(torch.arange(len(offsets)), counts)
+        a_stm = _SparseRows.apply(w1, stm_idx, offsets, rows) + b1
+        a_other = _SparseRows.apply(w1, other_idx, offsets, rows) + b1
         h = torch.cat([torch.clamp(a_stm, 0.0, 1.0), torch.clamp(a_other, 0.0, 1.0)], dim=1)
         return F.linear(h, w2, b2).squeeze(1)
 

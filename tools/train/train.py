@@ -205,7 +205,7 @@ def main(argv=None):
     epoch_times = []
     for epoch in range(1, args.epochs + 1):
         model.fake_quant = epoch > args.epochs - args.qat_epochs
-        started = time.perf_counter()
+        started, cpu_started = time.perf_counter(), time.process_time()
         total_loss, seen = 0.0, 0
         for step, (inputs, target) in enumerate(train.epoch(rng, args.batch)):
             opt.zero_grad(set_to_none=True)
@@ -220,11 +220,12 @@ def main(argv=None):
                 log(f'  epoch {epoch}: {seen} positions, loss {total_loss / seen:.6f}, '
                     f'{time.perf_counter() - started:.0f} s')
         elapsed = time.perf_counter() - started
+        cpu = time.process_time() - cpu_started
         epoch_times.append(elapsed)
         history.append(validation_loss(model, val))
         log(f'epoch {epoch}: train {total_loss / seen:.6f} validation '
             f'{history[-1]:.6f} {elapsed:.1f} s '
-            f'({elapsed / seen * 1e6:.1f} s per million positions)'
+            f'({elapsed / seen * 1e6:.1f} s per million positions, CPU {cpu / seen * 1e6:.1f} s)'
             f'{" rounded weights" if model.fake_quant else ""}')
 
     model.eval()
