@@ -65,6 +65,24 @@ class TinyTraining(unittest.TestCase):
             self.assertEqual(f.read(), b)
         self.assertNotEqual(first['validation_losses'][-1], other['validation_losses'][-1])
 
+    def test_classical_scores_from_the_evaluator(self):
+        tool = os.path.join(self.dir.name, 'fake-eval')
+        with open(tool, 'w') as f:
+            # Answers as tolvo-eval does: the FEN, then ';eval N' or ';error ...', exit 1
+            # after a refusal. Its score is the number of White pieces.
+            f.write('#!/bin/sh\nstatus=0\nwhile read -r fen; do\n'
+                    '  case "$fen" in *K*) n=$(printf %s "${fen%% *}" | tr -cd PNBRQK | wc -c)\n'
+                    '    echo "$fen ;eval $n" ;;\n'
+                    '  *) echo "$fen ;error malformed FEN"; status=1 ;; esac\n'
+                    'done\nexit $status\n')
+        os.chmod(tool, 0o755)
+        fens = ['4k3/8/8/8/8/8/PPP5/4K3 w - - 0 1', '4k3/8/8/8/8/8/8/8 b - - 0 1',
+                '4k3/8/8/8/8/8/8/RN2K3 b - - 0 7']
+        scores = train.classical_from_tool(tool, fens)
+        self.assertEqual(scores[0], 4.0)
+        self.assertTrue(np.isnan(scores[1]))
+        self.assertEqual(scores[2], 3.0)
+
     def test_classical_scores_from_a_file(self):
         records = rec.RecordSet(self.dir.name).take(np.arange(0, 30000, 300))
         path = os.path.join(self.dir.name, 'classical.txt')
