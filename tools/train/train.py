@@ -34,11 +34,13 @@ def parse_args(argv=None):
                    help='a record file, a directory of *.bin files, or a glob')
     p.add_argument('--out', default='networks/default.nnue', help='network file to write')
     p.add_argument('--checkpoint', help='float model to save (default: OUT with .pt)')
-    p.add_argument('--epochs', type=int, default=10)
+    p.add_argument('--epochs', type=int, default=8)
     p.add_argument('--batch', type=int, default=4096, help='positions per step')
-    p.add_argument('--lr', type=float, default=2e-3, help='Adam learning rate at the start')
+    p.add_argument('--lr', type=float, default=5e-3, help='Adam learning rate at the start')
     p.add_argument('--lr-end', type=float, default=0.05,
                    help='final learning rate as a fraction of --lr (cosine decay)')
+    p.add_argument('--weight-decay', type=float, default=0.0,
+                   help="AdamW's decoupled weight decay")
     p.add_argument('--lambda', dest='lam', type=float, default=0.7,
                    help='weight of the search score in the target (the rest is the result)')
     p.add_argument('--k', type=float, help='use this K instead of fitting it')
@@ -149,6 +151,7 @@ def report_slope(label, y, x, limit):
 
 
 def main(argv=None):
+    run_started = time.perf_counter()
     args = parse_args(argv)
     torch.manual_seed(args.seed)
     torch.set_num_threads(args.threads)
@@ -192,7 +195,7 @@ def main(argv=None):
 
     model = nw.Net(nw.DEFAULT_HIDDEN, k)
     model.train()
-    opt = torch.optim.Adam(model.parameters(), lr=args.lr)
+    opt = torch.optim.AdamW(model.parameters(), lr=args.lr, weight_decay=args.weight_decay)
     steps = args.epochs * math.ceil(len(train_idx) / args.batch)
     sched = torch.optim.lr_scheduler.LambdaLR(
         opt, lambda s: args.lr_end + (1 - args.lr_end) * 0.5 * (1 + math.cos(math.pi * min(s, steps) / steps)))
@@ -273,7 +276,8 @@ def main(argv=None):
         f'positions {total}, games {games}, K {k:.0f} (fitted {k_fit:.1f}), lambda {args.lam}, '
         f'epochs {args.epochs}, validation loss {val_loss:.6f}, '
         f'{per_million:.1f} s per epoch per million positions'
-        + (f', slope against classical {slope:.3f}' if slope is not None else ''))
+        + (f', slope against classical {slope:.3f}' if slope is not None else '')
+        + f', whole run {time.perf_counter() - run_started:.0f} s')
     return {'validation_losses': history, 'k': k, 'k_fit': k_fit, 'slope': slope,
             'search_slope': search_slope,
             'quantisation_error': float(diff.max()), 'seconds_per_million': per_million}
