@@ -61,7 +61,12 @@ def parse_args(argv=None):
     p.add_argument('--slope-limit', type=float, default=1000.0,
                    help='only scores within +-this count for the slope')
     p.add_argument('--quiet', action='store_true', help='no progress lines within an epoch')
-    return p.parse_args(argv)
+    args = p.parse_args(argv)
+    if args.epochs < 1 or args.batch < 1 or args.holdout < 2:
+        p.error('--epochs and --batch must be positive and --holdout at least 2')
+    if not 0.0 <= args.lam <= 1.0:
+        p.error('--lambda must lie in [0, 1]')
+    return args
 
 
 def log(*parts):
@@ -184,8 +189,10 @@ def main(argv=None):
     k_fit = fitting.fit_k(sample_records['score'], rec.stm_result(sample_records))
     k = float(round(args.k if args.k is not None else k_fit))
     k = min(max(k, nw.K_MIN), nw.K_MAX)
-    log(f'K fitted: {k_fit:.1f} (log loss {fitting.result_log_loss(sample_records["score"], rec.stm_result(sample_records), k_fit):.5f}'
-        f' on {len(sample)} positions); K used: {k:.0f}')
+    fit_loss = fitting.result_log_loss(sample_records['score'], rec.stm_result(sample_records),
+                                       k_fit)
+    log(f'K fitted: {k_fit:.1f} (log loss {fit_loss:.5f} on {len(sample)} positions); '
+        f'K used: {k:.0f}')
     log(f'lambda: {args.lam} (target = lambda * sigmoid(score / K) + (1 - lambda) * result)')
 
     train = Batches(data, train_idx, k, args.lam)
@@ -197,8 +204,11 @@ def main(argv=None):
     model.train()
     opt = torch.optim.AdamW(model.parameters(), lr=args.lr, weight_decay=args.weight_decay)
     steps = args.epochs * math.ceil(len(train_idx) / args.batch)
-    sched = torch.optim.lr_scheduler.LambdaLR(
-        opt, lambda s: args.lr_end + (1 - args.lr_end) * 0.5 * (1 + math.cos(math.pi * min(s, steps) / steps)))
+
+    def cosine(step):
+        return args.lr_end + (1 - args.lr_end) * 0.5 * (1 + math.cos(math.pi * step / steps))
+
+    sched = torch.optim.lr_scheduler.LambdaLR(opt, lambda step: cosine(min(step, steps)))
     log(f'hidden {model.hidden}, batch {args.batch}, lr {args.lr} cosine to '
         f'{args.lr * args.lr_end:g}, epochs {args.epochs} (last {args.qat_epochs} on '
         f'rounded weights), seed {args.seed}, threads {args.threads}')
@@ -258,8 +268,9 @@ def main(argv=None):
     if args.classical_scores:
         fens, classical = read_classical_file(args.classical_scores)
         net_cp = nw.evaluate_records(reread, rec.records_from_fens(fens))
-        slope = report_slope(f'of network scores against classical scores ({args.classical_scores})',
-                             net_cp, classical, args.slope_limit)
+        slope = report_slope(
+            f'of network scores against classical scores ({args.classical_scores})', net_cp,
+            classical, args.slope_limit)
     elif args.eval_tool != 'none' and os.access(args.eval_tool, os.X_OK):
         fens = [rec.to_fen(r) for r in check_records]
         classical = classical_from_tool(args.eval_tool, fens)
