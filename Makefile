@@ -36,9 +36,22 @@ apt-install = echo "installing $(1)" >&2 && $(SUDO) apt-get update >&2 && \
 	$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $(1) >&2
 need = test -e "$(1)" || { $(call apt-install,$(2)); }
 need-command = command -v $(1) >/dev/null 2>&1 || { $(call apt-install,$(2)); }
+# Training a network and the trainer's tests need Debian's torch and numpy, called through
+# /usr/bin/python3 (the first python3 on PATH may not see Debian's packages); nothing else
+# installs them.
+PYTHON := /usr/bin/python3
+need-torch = $(PYTHON) -c 'import torch, numpy' >/dev/null 2>&1 || \
+	{ $(call apt-install,python3-torch python3-numpy); }
+
+# `make train`: the records of TRAIN_DATA (a directory of tolvo-datagen's *.bin files, or a
+# glob) become the network TRAIN_OUT with its float model beside it (.pt); TRAIN_FLAGS are
+# passed on to tools/train/train.py.
+TRAIN_DATA ?= data
+TRAIN_OUT ?= networks/default.nnue
+TRAIN_FLAGS ?=
 
 .PHONY: all build run test perft bench sanitize tsan linux-x86-64 windows windows-smoke \
-	arm64 arm64-smoke dist memcheck fuzz fuzz-build clean
+	arm64 arm64-smoke dist memcheck fuzz fuzz-build train clean
 
 all: build
 
@@ -57,6 +70,7 @@ run: build
 # The normal suite, then the same suites under the sanitizers, the Windows and ARM64 builds
 # with their smoke sessions, and a short run of every fuzz target.
 test: build
+	@$(need-torch)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitize
 	@$(MAKE) --no-print-directory tsan
@@ -72,7 +86,7 @@ sanitize:
 	@cmake --build $(ASAN_DIR) -j $(JOBS) >&2
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		ctest --output-on-failure -j $(JOBS) -E '^SelfPlay\.Engine'
+		ctest --output-on-failure -j $(JOBS) -E '^(SelfPlay\.Engine|Trainer\.)'
 
 # Every suite under ThreadSanitizer: the whole suite at one thread, and the threads tests at
 # two. The engines the tests start write their reports to files (a child's report would not
@@ -82,7 +96,7 @@ tsan:
 	@cmake --build $(TSAN_DIR) -j $(JOBS) >&2
 	@rm -rf $(TSAN_DIR)/reports && mkdir -p $(TSAN_DIR)/reports
 	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:log_path=$(abspath $(TSAN_DIR))/reports/race \
-		ctest --output-on-failure -j $(JOBS) -E '^SelfPlay\.Engine'
+		ctest --output-on-failure -j $(JOBS) -E '^(SelfPlay\.Engine|Trainer\.)'
 	@if [ -n "$$(ls $(TSAN_DIR)/reports)" ]; then cat $(TSAN_DIR)/reports/* >&2; \
 		echo "ThreadSanitizer reported the races above" >&2; exit 1; fi
 
@@ -169,6 +183,12 @@ fuzz: fuzz-build
 			2>$(FUZZ_DIR)/$$target.log || { tail -60 $(FUZZ_DIR)/$$target.log; exit 1; }; \
 		grep -E '^stat::number_of_executed_units' $(FUZZ_DIR)/$$target.log | sed "s/^/$$target: /" >&2; \
 	done
+
+# The classical evaluator of the build gives the slope of the network's scores against its own.
+train: build
+	@$(need-torch)
+	$(PYTHON) tools/train/train.py --data '$(TRAIN_DATA)' --out '$(TRAIN_OUT)' \
+		--eval-tool $(BUILD_DIR)/tolvo-eval $(TRAIN_FLAGS)
 
 bench: build
 	@./$(BUILD_DIR)/tolvo-bench

@@ -1,0 +1,295 @@
+"""The network: float model for training, quantisation, the network file and its integer
+forward pass (the same arithmetic the engine does).
+
+    a_P   = b1 + sum of W1 rows of the pieces seen from side P
+    h_P   = clamp(a_P, 0, 1)
+    logit = w2[:H] . h_stm + w2[H:] . h_other + b2
+    score = logit * K  (centipawns for the side to move)
+"""
+
+import os
+import struct
+from dataclasses import dataclass
+
+import numpy as np
+import torch
+from torch import nn
+import torch.nn.functional as F
+
+import records as rec
+
+MAGIC = b'TOLVONET'
+FORMAT_VERSION = 1
+HEADER_SIZE = 64
+QA = 255
+QB = 64
+# Integer limits: with them no sum in the engine can overflow (33 * 992 fits int16,
+# 512 * 255 * 16000 fits int32).
+W1_LIMIT = 992
+W2_LIMIT = 16000
+B2_LIMIT = 1 << 24
+K_MIN, K_MAX = 1, 10000
+SCORE_LIMIT = 10000
+DEFAULT_HIDDEN = 256
+
+_FNV_OFFSET = 2166136261
+_FNV_PRIME = 16777619
+
+
+def _grid(w, scale, limit):
+    """The integers the file holds for float weights. The export and the rounded forward pass
+    share this float32 arithmetic, so that both round each weight the same way."""
+    return torch.clamp(torch.round(w.detach().float() * scale), -limit, limit)
+
+
+def _fake_quant(w, scale, limit):
+    """Rounds to the integer grid in the forward pass and passes gradients straight through."""
+    return w + (_grid(w, scale, limit) / scale - w).detach()
+
+
+class _SparseRows(torch.autograd.Function):
+    """Sums of weight rows per record (the first layer) with a sparse backward pass: the
+    weight gradient is (records x features)^T times the output gradient, about twice as fast
+    on the CPU as the embedding's own backward pass, which sorts the indices."""
+
+    @staticmethod
+    def forward(ctx, weight, idx, offsets, rows):
+        ctx.shape = (weight.shape[0], len(offsets))
+        ctx.save_for_backward(idx, rows)
+        return F.embedding_bag(idx, weight, offsets, mode='sum')
+
+    @staticmethod
+    def backward(ctx, grad):
+        idx, rows = ctx.saved_tensors
+        members = torch.sparse_coo_tensor(torch.stack([idx, rows]),
+                                          torch.ones(len(idx), dtype=grad.dtype), ctx.shape)
+        return torch.sparse.mm(members, grad), None, None, None
+
+
+class Net(nn.Module):
+    """768 -> H per perspective (shared weights), clipped to [0, 1], 2H -> 1."""
+
+    def __init__(self, hidden=DEFAULT_HIDDEN, k=400.0):
+        super().__init__()
+        self.hidden = hidden
+        self.ft = nn.EmbeddingBag(rec.FEATURES, hidden, mode='sum')
+        self.ft_bias = nn.Parameter(torch.zeros(hidden))
+        self.out = nn.Linear(2 * hidden, 1)
+        self.register_buffer('k', torch.tensor(float(k)))
+        # When set, the forward pass uses the weights as the integer file holds them.
+        self.fake_quant = False
+        with torch.no_grad():
+            # About 15 pieces per side: accumulators start spread around 0.3.
+            nn.init.normal_(self.ft.weight, 0.0, 0.1)
+            self.ft_bias.fill_(0.3)
+            nn.init.normal_(self.out.weight, 0.0, 1.0 / np.sqrt(2 * hidden))
+            self.out.bias.zero_()
+
+    def weights(self):
+        w1, b1 = self.ft.weight, self.ft_bias
+        w2, b2 = self.out.weight, self.out.bias
+        if self.fake_quant:
+            w1 = _fake_quant(w1, QA, W1_LIMIT)
+            b1 = _fake_quant(b1, QA, W1_LIMIT)
+            w2 = _fake_quant(w2, QB, W2_LIMIT)
+            b2 = _fake_quant(b2, QA * QB, B2_LIMIT)
+        return w1, b1, w2, b2
+
+    def forward(self, stm_idx, other_idx, offsets):
+        """Logits of a batch given as flat feature lists with per-record start offsets."""
+        w1, b1, w2, b2 = self.weights()
+        counts = torch.diff(offsets, append=torch.tensor([len(stm_idx)]))
+        rows = torch.repeat_interleave(torch.arange(len(offsets)), counts)
+        a_stm = _SparseRows.apply(w1, stm_idx, offsets, rows) + b1
+        a_other = _SparseRows.apply(w1, other_idx, offsets, rows) + b1
+        h = torch.cat([torch.clamp(a_stm, 0.0, 1.0), torch.clamp(a_other, 0.0, 1.0)], dim=1)
+        return F.linear(h, w2, b2).squeeze(1)
+
+    @torch.no_grad()
+    def clamp_to_limits(self):
+        """Keeps every weight inside what the integer file can hold."""
+        self.ft.weight.clamp_(-W1_LIMIT / QA, W1_LIMIT / QA)
+        self.ft_bias.clamp_(-W1_LIMIT / QA, W1_LIMIT / QA)
+        self.out.weight.clamp_(-W2_LIMIT / QB, W2_LIMIT / QB)
+        self.out.bias.clamp_(-B2_LIMIT / (QA * QB), B2_LIMIT / (QA * QB))
+
+
+def batch_tensors(records):
+    """Torch inputs of a batch of records."""
+    stm_idx, other_idx, offsets = rec.features(records)
+    return (torch.from_numpy(stm_idx), torch.from_numpy(other_idx),
+            torch.from_numpy(offsets[:-1].copy()))
+
+
+@dataclass
+class QuantisedNetwork:
+    """The integer network as the file holds it."""
+    k: int
+    w1: np.ndarray  # int16 [768][H]
+    b1: np.ndarray  # int16 [H]
+    w2: np.ndarray  # int16 [2H]
+    b2: int
+
+    @property
+    def hidden(self):
+        return len(self.b1)
+
+
+def quantise(model):
+    """Rounds and clamps the float model's weights to the file's integers."""
+    k = int(np.clip(np.rint(float(model.k)), K_MIN, K_MAX))
+    return QuantisedNetwork(
+        k=k,
+        w1=_grid(model.ft.weight, QA, W1_LIMIT).numpy().astype(np.int16),
+        b1=_grid(model.ft_bias, QA, W1_LIMIT).numpy().astype(np.int16),
+        w2=_grid(model.out.weight, QB, W2_LIMIT).numpy().reshape(-1).astype(np.int16),
+        b2=int(_grid(model.out.bias, QA * QB, B2_LIMIT)[0]))
+
+
+def fnv1a(data):
+    """FNV-1a, 32 bits."""
+    h = _FNV_OFFSET
+    for byte in data:
+        h = ((h ^ byte) * _FNV_PRIME) & 0xFFFFFFFF
+    return h
+
+
+def network_bytes(net):
+    """The network file's bytes."""
+    body = b''.join([
+        np.ascontiguousarray(net.w1, dtype='<i2').tobytes(),
+        np.ascontiguousarray(net.b1, dtype='<i2').tobytes(),
+        np.ascontiguousarray(net.w2, dtype='<i2').tobytes(),
+        struct.pack('<i', net.b2),
+    ])
+    header = struct.pack('<8s8I24s', MAGIC, FORMAT_VERSION, rec.FEATURES, net.hidden, 1,
+                         net.k, QA, QB, fnv1a(body), bytes(24))
+    assert len(header) == HEADER_SIZE
+    return header + body
+
+
+def network_size(hidden):
+    return HEADER_SIZE + 2 * (rec.FEATURES * hidden + hidden + 2 * hidden) + 4
+
+
+def write_network(net, path):
+    """Writes the file whole or not at all (a temporary file renamed into place)."""
+    data = network_bytes(net)
+    tmp = f'{path}.tmp'
+    with open(tmp, 'wb') as f:
+        f.write(data)
+    os.replace(tmp, path)
+    return len(data)
+
+
+def parse_network(data):
+    """Reads and checks a network file's bytes; raises ValueError naming the fault."""
+    if len(data) < HEADER_SIZE:
+        raise ValueError(f'truncated: {len(data)} bytes')
+    (magic, version, inputs, hidden, outputs, k, qa, qb, checksum,
+     reserved) = struct.unpack_from('<8s8I24s', data)
+    if magic != MAGIC:
+        raise ValueError('wrong magic')
+    if version != FORMAT_VERSION:
+        raise ValueError(f'unsupported version {version}')
+    if inputs != rec.FEATURES or outputs != 1 or hidden != DEFAULT_HIDDEN:
+        raise ValueError(f'unexpected sizes {inputs}x{hidden}x{outputs}')
+    if qa != QA or qb != QB:
+        raise ValueError(f'unexpected scales QA {qa} QB {qb}')
+    if not K_MIN <= k <= K_MAX:
+        raise ValueError(f'K {k} out of range')
+    if len(data) != network_size(hidden):
+        raise ValueError(f'size {len(data)}, expected {network_size(hidden)}')
+    body = data[HEADER_SIZE:]
+    if fnv1a(body) != checksum:
+        raise ValueError('checksum mismatch')
+    pos = 0
+
+    def take(count, dtype):
+        nonlocal pos
+        arr = np.frombuffer(body, dtype=dtype, count=count, offset=pos)
+        pos += arr.nbytes
+        return arr.astype(np.dtype(dtype).newbyteorder('='))
+
+    w1 = take(rec.FEATURES * hidden, '<i2').reshape(rec.FEATURES, hidden)
+    b1 = take(hidden, '<i2')
+    w2 = take(2 * hidden, '<i2')
+    b2 = int(take(1, '<i4')[0])
+    if np.abs(w1.astype(np.int32)).max() > W1_LIMIT or np.abs(b1.astype(np.int32)).max() > W1_LIMIT:
+        raise ValueError('first-layer weight beyond the limit')
+    if np.abs(w2.astype(np.int32)).max() > W2_LIMIT or abs(b2) > B2_LIMIT:
+        raise ValueError('output weight beyond the limit')
+    return QuantisedNetwork(k=k, w1=w1, b1=b1, w2=w2, b2=b2)
+
+
+def read_network(path):
+    with open(path, 'rb') as f:
+        data = f.read(network_size(DEFAULT_HIDDEN) + 1)
+    return parse_network(data)
+
+
+def save_checkpoint(model, path, **info):
+    torch.save({'hidden': model.hidden, 'k': float(model.k), 'fake_quant': model.fake_quant,
+                'state_dict': model.state_dict(), 'info': info}, path)
+
+
+def load_checkpoint(path):
+    data = torch.load(path, map_location='cpu')
+    model = Net(data['hidden'], data['k'])
+    model.load_state_dict(data['state_dict'])
+    model.fake_quant = data.get('fake_quant', False)
+    model.eval()
+    return model
+
+
+def load_any(path):
+    """A network file (QuantisedNetwork) or a checkpoint (Net), by content."""
+    with open(path, 'rb') as f:
+        head = f.read(len(MAGIC))
+    return read_network(path) if head == MAGIC else load_checkpoint(path)
+
+
+def _truncating_div(x, d):
+    return np.sign(x) * (np.abs(x) // d)
+
+
+def integer_scores(net, records, chunk=1024):
+    """The engine's integer output for each record (centipawns for the side to move)."""
+    out = np.empty(len(records), dtype=np.int64)
+    w1 = net.w1.astype(np.int64)
+    b1 = net.b1.astype(np.int64)
+    w2 = net.w2.astype(np.int64)
+    h = net.hidden
+    for start in range(0, len(records), chunk):
+        part = records[start:start + chunk]
+        stm_idx, other_idx, offsets = rec.features(part)
+        dot = np.zeros(len(part), dtype=np.int64)
+        for idx, w in ((stm_idx, w2[:h]), (other_idx, w2[h:])):
+            sums = np.zeros((len(idx) + 1, h), dtype=np.int64)
+            np.cumsum(w1[idx], axis=0, out=sums[1:])
+            acc = b1 + sums[offsets[1:]] - sums[offsets[:-1]]
+            assert np.abs(acc).max(initial=0) < 1 << 15, 'int16 accumulator overflow'
+            dot += np.clip(acc, 0, QA) @ w
+        score = _truncating_div((dot + net.b2) * net.k, QA * QB)
+        out[start:start + chunk] = np.clip(score, -SCORE_LIMIT, SCORE_LIMIT)
+    return out
+
+
+@torch.no_grad()
+def float_scores(model, records, chunk=8192, clamp=True):
+    """The float model's output for each record in centipawns (float64)."""
+    model.eval()
+    out = np.empty(len(records), dtype=np.float64)
+    for start in range(0, len(records), chunk):
+        part = records[start:start + chunk]
+        logits = model(*batch_tensors(part)).double().numpy()
+        out[start:start + chunk] = logits * float(model.k)
+    return np.clip(out, -SCORE_LIMIT, SCORE_LIMIT) if clamp else out
+
+
+def evaluate_records(model, records):
+    """Centipawns for the side to move: float for a Net, the engine's integers for a
+    QuantisedNetwork (both clamped to +-10000 as the engine clamps)."""
+    if isinstance(model, QuantisedNetwork):
+        return integer_scores(model, records)
+    return float_scores(model, records)
