@@ -65,6 +65,9 @@ void prepareRoot(SearchThread& t) {
     root.pinned = pinnedPieces(p, Color(p.sideToMove));
     // The root does not track its tactical moves: no recapture square for ply 1.
     root.lastTacticalTo = NoSquare;
+    // A search may have ended by a jump with moves still made: the root's accumulator is
+    // always computed afresh.
+    if (NetworkEnabled) networkRoot(t.eval, p);
     t.selDepth = 0;
     BuildRootMoves(t);
 }
@@ -231,6 +234,7 @@ int RootSearch(SearchThread& t, int depth) {
         moveExtension(p, m, check, 1, 0, extension, reducible);
 
         child.count = 0;
+        prepareChild(t, 0, m);
         makeMove(p, undo, m);
         const int score =
             searchPvChild(t, n == 1, check, alpha, MateScore, depth - 2 + extension, 0, child);
