@@ -1,17 +1,27 @@
 // Fixed-depth search of a built-in set of positions: the node total is the search's
 // signature (any change of behaviour changes it), the speed its throughput.
 //
-//   tolvo-bench [--depth N] [--hash MB] [--threads N]
+//   tolvo-bench [--depth N] [--hash MB] [--threads N] [--learned] [--evalfile PATH]
+//               [--simd plain|sse2|avx2|neon]
+//   tolvo-bench [--evalfile PATH] --simd-selfcheck
 //
 // With more than one thread the helpers' share of the work varies from run to run, so the
-// node total is a signature only at one thread.
+// node total is a signature only at one thread. With the network (--learned, or a file) the
+// total is the network's own signature, the same on every platform and SIMD path. The
+// self-check compares every vector path the CPU has with the plain one.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "board/fen.h"
 #include "board/movetext.h"
+#include "board/perft.h"
+#include "eval/eval_samples.h"
+#include "learned.h"
 #include "platform/platform.h"
 #include "search/control.h"
 #include "search/search.h"
@@ -96,10 +106,70 @@ int readOption(int argc, char** argv, const char* name, int fallback) {
     return fallback;
 }
 
+// The network's kernels on every path against the plain ones, over random games from the
+// bench positions: accumulators from scratch and after each legal move, and the output.
+int simdSelfCheck() {
+    const Network& net = currentNetwork();
+    const SimdPath chosen = currentSimdPath();
+    std::vector<SimdPath> paths;
+    for (SimdPath path : {SimdPath::Sse2, SimdPath::Avx2, SimdPath::Neon})
+        if (simdPathSupported(path)) paths.push_back(path);
+    const std::vector<std::string> fens(std::begin(Positions), std::end(Positions));
+    static Accumulator plain, plainChild, vector, vectorChild;
+    uint64_t positions = 0, moves = 0, mismatches = 0;
+    auto differ = [](const Accumulator& a, const Accumulator& b) {
+        return std::memcmp(&a, &b, sizeof a) != 0;
+    };
+    forEachSamplePosition(fens, 3000, 0xC0FFEE, 80, [&](Position& p) {
+        ++positions;
+        const Color us = Color(p.sideToMove);
+        MoveList legal;
+        generateLegalMoves(p, legal);
+        for (SimdPath path : paths) {
+            forceSimdPath(SimdPath::Plain);
+            refreshAccumulator(net, p, plain);
+            const int plainScore = networkOutput(net, plain, us);
+            forceSimdPath(path);
+            refreshAccumulator(net, p, vector);
+            mismatches += differ(plain, vector) || networkOutput(net, vector, us) != plainScore;
+            for (int i = 0; i < legal.count; ++i) {
+                forceSimdPath(SimdPath::Plain);
+                updateAccumulator(net, plain, plainChild, p, legal.moveWords[i]);
+                const int plainChildScore = networkOutput(net, plainChild, Color(us ^ 1));
+                forceSimdPath(path);
+                updateAccumulator(net, vector, vectorChild, p, legal.moveWords[i]);
+                mismatches += differ(plainChild, vectorChild) ||
+                              networkOutput(net, vectorChild, Color(us ^ 1)) != plainChildScore;
+                ++moves;
+            }
+        }
+    });
+    forceSimdPath(chosen);
+    std::string names;
+    for (SimdPath path : paths)
+        names += std::string(names.empty() ? "" : ", ") + simdPathName(path);
+    if (paths.empty()) names = "no vector path";
+    std::printf("SIMD self-check: %s against plain on %" PRIu64 " positions and %" PRIu64
+                " moves: %s\n",
+                names.c_str(), positions, moves, mismatches ? "MISMATCH" : "equal");
+    return mismatches || positions == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     initEngine();
+    EvaluationChoice choice;
+    bool selfCheck = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--simd-selfcheck") == 0)
+            selfCheck = true;
+        else
+            takeEvaluationFlag(argc, argv, i, choice);
+    }
+    if (!applyEvaluationChoice(choice)) return 2;
+    if (selfCheck) return simdSelfCheck();
+    if (NetworkEnabled) std::printf("Evaluation: %s\n", describeEvaluation(choice).c_str());
     const int depth = readOption(argc, argv, "--depth", DefaultDepth);
     const int hash = readOption(argc, argv, "--hash", 16);
     allocateTable(hash);

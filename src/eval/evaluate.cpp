@@ -165,5 +165,8 @@ bool scoreCacheHolds(const Position& p) {
 }
 
 void clearEvaluationCaches() {
-    std::memset(static_cast<void*>(&ToolEvalCaches), 0, sizeof ToolEvalCaches);
+    // The accumulators hold no memory of earlier positions: only the caches are emptied.
+    std::memset(ToolEvalCaches.scores, 0, sizeof ToolEvalCaches.scores);
+    std::memset(ToolEvalCaches.pawns, 0, sizeof ToolEvalCaches.pawns);
+    std::memset(ToolEvalCaches.material, 0, sizeof ToolEvalCaches.material);
 }

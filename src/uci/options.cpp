@@ -4,12 +4,15 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <string>
 
 #include "search/control.h"
 #include "search/search.h"
 #include "search/state.h"
 #include "search/threads.h"
 #include "search/tt.h"
+#include "uci/output.h"
 #include "uci/position_command.h"
 
 namespace {
@@ -18,6 +21,10 @@ bool GoRunning;
 bool HashDeferred;
 // "Threads" sent during a search, waiting for its end; 0 when none waits.
 int32_t DeferredThreads;
+// "Use NNUE" (-1 when none waits) and "EvalFile" sent during a search.
+int DeferredUseNetwork = -1;
+bool EvalFileDeferred;
+std::string DeferredEvalFile;
 
 // Where a keyword's number starts: distance characters after the keyword, or the end of the
 // line if it comes first (a keyword that ends the line then reads as 0).
@@ -85,6 +92,91 @@ void resizeTable() {
     clearTable();
 }
 
+bool startsWith(const char* line, const char* prefix) {
+    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+// The text without the blanks at its end.
+std::string trimEnd(const char* text) {
+    size_t n = std::strlen(text);
+    while (n > 0 && isBlank(text[n - 1])) --n;
+    return std::string(text, n);
+}
+bool equalsIgnoringCase(const std::string& text, const char* word) {
+    if (text.size() != std::strlen(word)) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] >= 'A' && text[i] <= 'Z' ? char(text[i] - 'A' + 'a') : text[i];
+        if (c != word[i]) return false;
+    }
+    return true;
+}
+
+void applyUseNetwork(bool on) {
+    if (!enableNetwork(on))
+        sendText(
+            "info string Use NNUE: no valid network is loaded, the evaluation stays as it is\n");
+}
+
+// Empty (or "<empty>") is the network the engine carries; anything else a file's path. A file
+// that cannot be used leaves the network in use as it is.
+void applyEvalFile(const std::string& path) {
+    if (path.empty() || path == "<empty>") {
+        const char* reason = nullptr;
+        if (!installEmbeddedNetwork(reason))
+            sendText("info string EvalFile <empty>: the embedded network is not valid (%s)\n",
+                     reason);
+        return;
+    }
+    auto net = std::make_unique<Network>();
+    char reason[256];
+    if (!loadNetworkFile(path.c_str(), *net, reason, sizeof reason)) {
+        sendText("info string EvalFile %s not loaded: %s; the network in use stays\n", path.c_str(),
+                 reason);
+        return;
+    }
+    installNetwork(*net);
+    sendText("info string EvalFile %s loaded\n", path.c_str());
+}
+
+// The two network options have a reader of their own: such a line is not scanned for the
+// others (a path may hold "Hash value 2048"). True when the line was one of them.
+bool readNetworkOption(const char* line) {
+    static const char UseNetworkPrefix[] = "setoption name Use NNUE value ";
+    static const char EvalFilePrefix[] = "setoption name EvalFile value ";
+    if (startsWith(line, UseNetworkPrefix)) {
+        const char* value = line + std::strlen(UseNetworkPrefix);
+        while (isBlank(*value)) ++value;
+        const std::string word = trimEnd(value);
+        const int on = equalsIgnoringCase(word, "true")    ? 1
+                       : equalsIgnoringCase(word, "false") ? 0
+                                                           : -1;
+        if (on < 0) return true;
+        if (searchRunning())
+            DeferredUseNetwork = on;
+        else
+            applyUseNetwork(on != 0);
+        return true;
+    }
+    std::string path;
+    if (startsWith(line, EvalFilePrefix)) {
+        path = trimEnd(line + std::strlen(EvalFilePrefix));
+    } else {
+        // The option named without a value, as some GUIs send an empty string.
+        const std::string bare = trimEnd(line);
+        if (bare != "setoption name EvalFile" && bare != "setoption name EvalFile value")
+            return false;
+    }
+    if (searchRunning()) {
+        EvalFileDeferred = true;
+        DeferredEvalFile = path;
+    } else {
+        applyEvalFile(path);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool searchRunning() {
@@ -95,6 +187,7 @@ void setGoRunning(bool running) {
 }
 
 void setOption(const char* line) {
+    if (readNetworkOption(line)) return;
     if (const char* k = std::strstr(line, "Hash value")) {
         HashMegabytes = saturate32(readInt64(numberAt(k, 11)));
         if (searchRunning())
@@ -127,6 +220,14 @@ void applyDeferredOptions() {
     if (DeferredThreads) {
         setSearchThreads(DeferredThreads);
         DeferredThreads = 0;
+    }
+    if (EvalFileDeferred) {
+        EvalFileDeferred = false;
+        applyEvalFile(DeferredEvalFile);
+    }
+    if (DeferredUseNetwork >= 0) {
+        applyUseNetwork(DeferredUseNetwork != 0);
+        DeferredUseNetwork = -1;
     }
 }
 

@@ -1,8 +1,8 @@
 // "setoption" and "go": the engine's options, the limits of a search and its time budgets.
 #pragma once
 
-// Applies a "setoption" line. A new table size that arrives during a search waits for its end:
-// the running search keeps the table it is using.
+// Applies a "setoption" line. A new table size, thread count or evaluation that arrives during
+// a search waits for its end: the running search keeps what it is using.
 void setOption(const char* line);
 // Applies what setOption had to hold back; called when a search has ended.
 void applyDeferredOptions();

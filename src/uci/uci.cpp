@@ -54,6 +54,8 @@ void identify() {
         "var Analyse var Ignore \n");
     sendText("option name Traffic Depth type spin default 10 min 0 max 255 \n");
     sendText("option name Threads type spin default 1 min 1 max 256 \n");
+    sendText("option name Use NNUE type check default false \n");
+    sendText("option name EvalFile type string default <empty> \n");
     sendText("uciok\n");
 }
 
