@@ -66,9 +66,12 @@ test: build
 
 # Every suite under AddressSanitizer and UndefinedBehaviorSanitizer. The self-play games on a
 # real clock are left out: the sanitizers slow the engine down by a factor that a game at one
-# second plus ten milliseconds cannot absorb, and the referee's own tests still run here.
+# second plus ten milliseconds cannot absorb, and the referee's own tests still run here. The
+# same build checks the network's accumulators against a rebuild at every evaluation of a
+# search (the network-on bench signature and the network search tests run under it).
 sanitize:
-	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVO_SANITIZE=ON >&2
+	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVO_SANITIZE=ON \
+		-DTOLVO_CHECK_ACCUMULATORS=ON >&2
 	@cmake --build $(ASAN_DIR) -j $(JOBS) >&2
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

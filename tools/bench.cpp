@@ -106,52 +106,26 @@ int readOption(int argc, char** argv, const char* name, int fallback) {
     return fallback;
 }
 
-// The network's kernels on every path against the plain ones, over random games from the
-// bench positions: accumulators from scratch and after each legal move, and the output.
+// The network's kernels on every vector path against the plain ones, over random games from
+// the bench positions: accumulators from scratch and after each legal move, and the outputs.
 int simdSelfCheck() {
-    const Network& net = currentNetwork();
-    const SimdPath chosen = currentSimdPath();
-    std::vector<SimdPath> paths;
+    std::string names;
     for (SimdPath path : {SimdPath::Sse2, SimdPath::Avx2, SimdPath::Neon})
-        if (simdPathSupported(path)) paths.push_back(path);
+        if (simdPathSupported(path))
+            names += std::string(names.empty() ? "" : ", ") + simdPathName(path);
     const std::vector<std::string> fens(std::begin(Positions), std::end(Positions));
-    static Accumulator plain, plainChild, vector, vectorChild;
     uint64_t positions = 0, moves = 0, mismatches = 0;
-    auto differ = [](const Accumulator& a, const Accumulator& b) {
-        return std::memcmp(&a, &b, sizeof a) != 0;
-    };
     forEachSamplePosition(fens, 3000, 0xC0FFEE, 80, [&](Position& p) {
-        ++positions;
-        const Color us = Color(p.sideToMove);
         MoveList legal;
         generateLegalMoves(p, legal);
-        for (SimdPath path : paths) {
-            forceSimdPath(SimdPath::Plain);
-            refreshAccumulator(net, p, plain);
-            const int plainScore = networkOutput(net, plain, us);
-            forceSimdPath(path);
-            refreshAccumulator(net, p, vector);
-            mismatches += differ(plain, vector) || networkOutput(net, vector, us) != plainScore;
-            for (int i = 0; i < legal.count; ++i) {
-                forceSimdPath(SimdPath::Plain);
-                updateAccumulator(net, plain, plainChild, p, legal.moveWords[i]);
-                const int plainChildScore = networkOutput(net, plainChild, Color(us ^ 1));
-                forceSimdPath(path);
-                updateAccumulator(net, vector, vectorChild, p, legal.moveWords[i]);
-                mismatches += differ(plainChild, vectorChild) ||
-                              networkOutput(net, vectorChild, Color(us ^ 1)) != plainChildScore;
-                ++moves;
-            }
-        }
+        mismatches += compareSimdPaths(currentNetwork(), p, legal.moveWords, legal.count);
+        ++positions;
+        moves += legal.count;
     });
-    forceSimdPath(chosen);
-    std::string names;
-    for (SimdPath path : paths)
-        names += std::string(names.empty() ? "" : ", ") + simdPathName(path);
-    if (paths.empty()) names = "no vector path";
     std::printf("SIMD self-check: %s against plain on %" PRIu64 " positions and %" PRIu64
                 " moves: %s\n",
-                names.c_str(), positions, moves, mismatches ? "MISMATCH" : "equal");
+                names.empty() ? "no vector path" : names.c_str(), positions, moves,
+                mismatches ? "MISMATCH" : "equal");
     return mismatches || positions == 0 ? 1 : 0;
 }
 

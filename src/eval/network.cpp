@@ -303,3 +303,34 @@ int networkOutput(const Network& net, const Accumulator& acc, Color sideToMove) 
                : score < -NetScoreLimit ? -NetScoreLimit
                                         : score);
 }
+
+int compareSimdPaths(const Network& net, const Position& p, const Move* moves, int count) {
+    const SimdPath chosen = ActivePath;
+    const Color us = Color(p.sideToMove), them = Color(us ^ 1);
+    const auto work = std::make_unique<Accumulator[]>(4);
+    Accumulator &plain = work[0], &plainChild = work[1], &vector = work[2], &vectorChild = work[3];
+    auto differ = [](const Accumulator& a, const Accumulator& b) {
+        return std::memcmp(&a, &b, sizeof a) != 0;
+    };
+    int mismatches = 0;
+    for (SimdPath path : {SimdPath::Sse2, SimdPath::Avx2, SimdPath::Neon}) {
+        if (!simdPathSupported(path)) continue;
+        ActivePath = SimdPath::Plain;
+        refreshAccumulator(net, p, plain);
+        const int plainScore = networkOutput(net, plain, us);
+        ActivePath = path;
+        refreshAccumulator(net, p, vector);
+        mismatches += differ(plain, vector) || networkOutput(net, vector, us) != plainScore;
+        for (int i = 0; i < count; ++i) {
+            ActivePath = SimdPath::Plain;
+            updateAccumulator(net, plain, plainChild, p, moves[i]);
+            const int plainChildScore = networkOutput(net, plainChild, them);
+            ActivePath = path;
+            updateAccumulator(net, vector, vectorChild, p, moves[i]);
+            mismatches += differ(plainChild, vectorChild) ||
+                          networkOutput(net, vectorChild, them) != plainChildScore;
+        }
+    }
+    ActivePath = chosen;
+    return mismatches;
+}

@@ -85,3 +85,7 @@ SimdPath currentSimdPath();
 const char* simdPathName(SimdPath path);
 // "plain", "sse2", "avx2" or "neon"; false for anything else.
 bool parseSimdPath(const char* name, SimdPath& path);
+// Every vector path the CPU has against the plain one, on a position and after each of the
+// moves: the accumulator from scratch, each updated one, and the outputs. Returns how many
+// of them differ; the path in use is left as it was.
+int compareSimdPaths(const Network& net, const Position& p, const Move* moves, int count);
