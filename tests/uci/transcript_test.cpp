@@ -11,6 +11,8 @@ const std::string UciReply =
     "var Analyse var Ignore \n"
     "option name Traffic Depth type spin default 10 min 0 max 255 \n"
     "option name Threads type spin default 1 min 1 max 256 \n"
+    "option name Use NNUE type check default false \n"
+    "option name EvalFile type string default <empty> \n"
     "uciok\n";
 
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
