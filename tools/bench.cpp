@@ -143,7 +143,10 @@ int main(int argc, char** argv) {
     }
     if (!applyEvaluationChoice(choice)) return 2;
     if (selfCheck) return simdSelfCheck();
-    if (NetworkEnabled) std::printf("Evaluation: %s\n", describeEvaluation(choice).c_str());
+    if (NetworkEnabled) {
+        std::printf("Evaluation: %s\n", describeEvaluation(choice).c_str());
+        std::fflush(stdout);
+    }
     const int depth = readOption(argc, argv, "--depth", DefaultDepth);
     const int hash = readOption(argc, argv, "--hash", 16);
     allocateTable(hash);
