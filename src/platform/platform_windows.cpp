@@ -101,7 +101,7 @@ const char* readRegularFile(const char* path, unsigned char* buf, size_t capacit
     // The path arrives in UTF-8; the wide API takes any name the file system can hold.
     const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
     if (wideLength <= 0) return "the path is not valid UTF-8";
-    std::vector<wchar_t> wide(size_t(wideLength));
+    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), wideLength);
     const HANDLE file = CreateFileW(wide.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
