@@ -35,14 +35,12 @@ int32_t dot(const int16_t* stm, const int16_t* other, const int16_t* w) {
 
 namespace {
 
-bool cpuHasAvx2() {
 #ifdef TOLVO_X86_KERNELS
+bool cpuHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
 }
+#endif
 
 // The best path, asked of the CPU once.
 SimdPath bestSimdPath() {
