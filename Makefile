@@ -80,9 +80,12 @@ test: build
 
 # Every suite under AddressSanitizer and UndefinedBehaviorSanitizer. The self-play games on a
 # real clock are left out: the sanitizers slow the engine down by a factor that a game at one
-# second plus ten milliseconds cannot absorb, and the referee's own tests still run here.
+# second plus ten milliseconds cannot absorb, and the referee's own tests still run here. The
+# same build checks the network's accumulators against a rebuild at every evaluation of a
+# search (the network-on bench signature and the network search tests run under it).
 sanitize:
-	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVO_SANITIZE=ON >&2
+	@cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVO_SANITIZE=ON \
+		-DTOLVO_CHECK_ACCUMULATORS=ON >&2
 	@cmake --build $(ASAN_DIR) -j $(JOBS) >&2
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -129,15 +132,20 @@ arm64:
 		$(RELEASE_CONFIG) >&2
 	@cmake --build $(ARM64_DIR) -j $(JOBS) --target $(RELEASE_TARGETS) >&2
 
-# The ARM64 engine under the user-mode emulator (a static binary needs nothing else).
+# The ARM64 engine under the user-mode emulator (a static binary needs nothing else), and its
+# network's NEON kernels against the plain ones.
 arm64-smoke: arm64
 	@$(call need-command,$(QEMU_ARM64),qemu-user)
 	@tests/smoke/uci_smoke.sh $(QEMU_ARM64) $(ARM64_DIR)/tolvo
+	@$(QEMU_ARM64) $(ARM64_DIR)/tolvo-bench --simd-selfcheck
 
 # The three release binaries in dist/ with their checksums. Each is proven first: the smoke
 # session on every platform, the same bench node total on every platform (keys, magics and
-# the search use no floating point, so any difference is a bug), and the perft suite on ARM64.
+# the search use no floating point, so any difference is a bug), the network's recorded
+# signature on every platform (its kernels are integer only), and the perft suite on ARM64.
 bench-total = tr -d '\r' | sed -n 's/^Nodes searched: //p'
+network-signature = $(shell sed -n 's/^Bench signature.*Nodes searched: \([0-9]*\).*/\1/p' \
+	networks/default.md)
 dist: linux-x86-64 windows-smoke arm64-smoke
 	@tests/smoke/uci_smoke.sh $(LINUX_DIR)/tolvo
 	@out=$$($(QEMU_ARM64) $(ARM64_DIR)/tolvo-perft --suite tests/data/perftsuite.epd \
@@ -151,6 +159,16 @@ dist: linux-x86-64 windows-smoke arm64-smoke
 			"linux-arm64 $$arm64"; \
 		test -n "$$linux" && test "$$linux" = "$$windows" && test "$$linux" = "$$arm64" || \
 			{ echo "the bench node totals differ between the platforms" >&2; exit 1; }
+	@linux=$$($(LINUX_DIR)/tolvo-bench --learned --depth 6 | $(bench-total)); \
+		windows=$$($(WINE_ENV) $(WINE) $(WINDOWS_DIR)/tolvo-bench.exe --learned --depth 6 | \
+			$(bench-total)); \
+		$(WINE_ENV) $(WINESERVER) -k 2>/dev/null; \
+		arm64=$$($(QEMU_ARM64) $(ARM64_DIR)/tolvo-bench --learned --depth 6 | $(bench-total)); \
+		echo "bench --learned --depth 6 node totals: linux-x86-64 $$linux," \
+			"windows-x86-64 $$windows, linux-arm64 $$arm64 (recorded $(network-signature))"; \
+		test "$$linux" = "$(network-signature)" && test "$$windows" = "$(network-signature)" && \
+			test "$$arm64" = "$(network-signature)" || \
+			{ echo "the network's bench signature differs from networks/default.md" >&2; exit 1; }
 	@rm -rf $(DIST_DIR) && mkdir -p $(DIST_DIR)
 	@cp $(LINUX_DIR)/tolvo $(DIST_DIR)/tolvo-linux-x86-64
 	@cp $(WINDOWS_DIR)/tolvo.exe $(DIST_DIR)/tolvo-windows-x86-64.exe

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "eval/eval.h"
 #include "platform/platform.h"
 #include "search/control.h"
 #include "search/search.h"
@@ -44,6 +45,9 @@ int countBestMoves(const char* output) {
 
 }  // namespace
 
+// The evaluation each session starts with, as after start-up.
+uint32_t SessionEvaluationId;
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     initEngine();
     Reporter = ProtocolReporter;
@@ -51,6 +55,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     QuitProcess = endInput;
     setOption("setoption name Hash value 1");
     takeOutput();
+    SessionEvaluationId = EvaluationId;
     return 0;
 }
 
@@ -64,6 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MoveOverhead = 0;
     if (HashMegabytes != 1) setOption("setoption name Hash value 1");
     if (searchThreadCount() != 1) setOption("setoption name Threads value 1");
+    // The hand-written evaluation and the embedded network; any file a line names is missing.
+    setScriptedFile(nullptr, 0);
+    enableNetwork(false);
+    if (EvaluationId != SessionEvaluationId) {
+        const char* reason = nullptr;
+        installEmbeddedNetwork(reason);
+        enableNetwork(false);
+        SessionEvaluationId = EvaluationId;
+    }
     clearTable();
 
     feedInput(data, size);

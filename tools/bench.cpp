@@ -1,17 +1,28 @@
 // Fixed-depth search of a built-in set of positions: the node total is the search's
 // signature (any change of behaviour changes it), the speed its throughput.
 //
-//   tolvo-bench [--depth N] [--hash MB] [--threads N] [--multipv N]
+//   tolvo-bench [--depth N] [--hash MB] [--threads N] [--multipv N] [--learned]
+//               [--evalfile PATH] [--simd plain|sse2|avx2|neon]
+//   tolvo-bench [--evalfile PATH] --simd-selfcheck
 //
 // With more than one thread the helpers' share of the work varies from run to run, so the
 // node total is a signature only at one thread (and one line: --multipv searches N lines).
+// With the network (--learned, or a file) the total is the network's own signature, the same
+// on every platform and SIMD path. The self-check compares every vector path the CPU has with
+// the plain one.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "board/fen.h"
 #include "board/movetext.h"
+#include "board/perft.h"
+#include "eval/eval_samples.h"
+#include "learned.h"
 #include "platform/platform.h"
 #include "search/control.h"
 #include "search/search.h"
@@ -96,10 +107,47 @@ int readOption(int argc, char** argv, const char* name, int fallback) {
     return fallback;
 }
 
+// The network's kernels on every vector path against the plain ones, over random games from
+// the bench positions: accumulators from scratch and after each legal move, and the outputs.
+int simdSelfCheck() {
+    std::string names;
+    for (SimdPath path : {SimdPath::Sse2, SimdPath::Avx2, SimdPath::Neon})
+        if (simdPathSupported(path))
+            names += std::string(names.empty() ? "" : ", ") + simdPathName(path);
+    const std::vector<std::string> fens(std::begin(Positions), std::end(Positions));
+    uint64_t positions = 0, moves = 0, mismatches = 0;
+    forEachSamplePosition(fens, 3000, 0xC0FFEE, 80, [&](Position& p) {
+        MoveList legal;
+        generateLegalMoves(p, legal);
+        mismatches += compareSimdPaths(currentNetwork(), p, legal.moveWords, legal.count);
+        ++positions;
+        moves += legal.count;
+    });
+    std::printf("SIMD self-check: %s against plain on %" PRIu64 " positions and %" PRIu64
+                " moves: %s\n",
+                names.empty() ? "no vector path" : names.c_str(), positions, moves,
+                mismatches ? "MISMATCH" : "equal");
+    return mismatches || positions == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     initEngine();
+    EvaluationChoice choice;
+    bool selfCheck = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--simd-selfcheck") == 0)
+            selfCheck = true;
+        else
+            takeEvaluationFlag(argc, argv, i, choice);
+    }
+    if (!applyEvaluationChoice(choice)) return 2;
+    if (selfCheck) return simdSelfCheck();
+    if (NetworkEnabled) {
+        std::printf("Evaluation: %s\n", describeEvaluation(choice).c_str());
+        std::fflush(stdout);
+    }
     const int depth = readOption(argc, argv, "--depth", DefaultDepth);
     const int hash = readOption(argc, argv, "--hash", 16);
     allocateTable(hash);

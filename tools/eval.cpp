@@ -4,6 +4,12 @@
 //                                  prints "FEN ;eval N" per position, N for the side to move
 //   tolvo-eval --bench [FILE]      ns per evaluation over the positions of random games from
 //                                  the start position and the positions of FILE (EPD or FEN)
+//   tolvo-eval --records FILE      the network's score of each 32-byte training record of
+//                                  FILE, one line each: N for the side to move, or "invalid"
+//
+// --learned evaluates with the embedded network, --evalfile PATH with a network file, --simd
+// plain|sse2|avx2|neon forces the network's kernels; the evaluation in use goes to standard
+// error (to standard output with --bench).
 #include "eval/eval.h"
 
 #include <algorithm>
@@ -18,8 +24,11 @@
 #include <vector>
 
 #include "board/fen.h"
+#include "board/movegen.h"
+#include "board/perft.h"
 #include "eval/eval_internal.h"
 #include "eval/eval_samples.h"
+#include "learned.h"
 #include "search/startup.h"
 
 namespace {
@@ -155,6 +164,94 @@ double coldNs(const std::vector<Sample>& samples, Position& work, long long& che
     return runs[runs.size() / 2];
 }
 
+// The network's parts on their own: the accumulator from scratch, the update after a move
+// (up to eight legal moves of each sample), and the output layer.
+void networkBench(const std::vector<Sample>& samples, Position& work) {
+    std::vector<std::vector<Move>> moves;
+    size_t moveCount = 0;
+    for (const Sample& s : samples) {
+        load(work, s);
+        MoveList legal;
+        generateLegalMoves(work, legal);
+        moves.emplace_back(legal.moveWords, legal.moveWords + std::min<int>(legal.count, 8));
+        moveCount += moves.back().size();
+    }
+    const Network& net = currentNetwork();
+    static Accumulator acc, child;
+    long long checksum = 0;
+    auto median = [&](int mode) {
+        std::vector<double> runs;
+        for (int run = 0; run < 9; ++run) {
+            const auto start = Clock::now();
+            for (size_t i = 0; i < samples.size(); ++i) {
+                load(work, samples[i]);
+                refreshAccumulator(net, work, acc);
+                if (mode == 1) checksum += networkOutput(net, acc, Color(work.sideToMove));
+                if (mode == 2) {
+                    for (Move m : moves[i]) {
+                        updateAccumulator(net, acc, child, work, m);
+                        checksum += child.view[0][i & 255];
+                    }
+                }
+            }
+            runs.push_back(nanoseconds(Clock::now() - start));
+        }
+        std::sort(runs.begin(), runs.end());
+        return runs[runs.size() / 2];
+    };
+    const double refresh = median(0), output = median(1) - refresh, update = median(2) - refresh;
+    const double n = double(samples.size());
+    std::printf("network (SIMD %s, checksum %lld):\n", simdPathName(currentSimdPath()), checksum);
+    std::printf("accumulator from scratch:       %7.1f ns per position\n", refresh / n);
+    std::printf("accumulator update:             %7.1f ns per move (%zu moves)\n",
+                update / double(moveCount), moveCount);
+    std::printf("output layer:                   %7.1f ns per evaluation\n", output / n);
+}
+
+// Decodes the board and side to move of a 32-byte training record (version 1); false when the
+// record is not one. (A local copy of the layout until the generator's shared header lands.)
+bool decodeRecord(const unsigned char* r, Position& p) {
+    uint64_t occupied = 0;
+    for (int i = 7; i >= 0; --i) occupied = occupied << 8 | r[i];
+    const int flags = r[27];
+    if ((flags >> 4) != 1 || (flags & 0x0E) != 0 || popcount(occupied) > 32) return false;
+    std::memset(static_cast<void*>(&p), 0, sizeof p);
+    constexpr int CodeOfType[6] = {WhitePawn, WhiteKnight, WhiteLightBishop,
+                                   WhiteRook, WhiteQueen,  WhiteKing};
+    int n = 0;
+    for (Bitboard b = occupied; b; ++n) {
+        const int s = popLsb(b);
+        const int nibble = (r[8 + n / 2] >> (4 * (n & 1))) & 15;
+        const int colour = nibble >> 3, type = nibble & 7;
+        if (type > 5) return false;
+        int code = CodeOfType[type] + colour;
+        if (type == 2 && !((LightSquares >> s) & 1)) code = WhiteDarkBishop + colour;
+        p.board[s] = code;
+    }
+    p.sideToMove = uint32_t(flags & 1);
+    p.epSquare = NoSquare;
+    derivePosition(p);
+    return popcount(p.bitboards[WhiteKing]) == 1 && popcount(p.bitboards[BlackKing]) == 1;
+}
+
+int scoreRecords(const char* path) {
+    std::FILE* in = std::fopen(path, "rb");
+    if (!in) {
+        std::fprintf(stderr, "cannot open %s\n", path);
+        return 1;
+    }
+    auto p = std::make_unique<Position>();
+    unsigned char record[32];
+    while (std::fread(record, 1, sizeof record, in) == sizeof record) {
+        if (decodeRecord(record, *p))
+            std::printf("%d\n", networkScore(*p));
+        else
+            std::printf("invalid\n");
+    }
+    std::fclose(in);
+    return 0;
+}
+
 int bench(const char* file) {
     // The positions of the colour-symmetry test: random games from the file's positions and
     // the start position.
@@ -188,6 +285,7 @@ int bench(const char* file) {
     std::printf("cold caches:                    %7.1f ns per evaluation\n", cold);
     std::printf("warm pawn and material tables:  %7.1f ns per evaluation\n", warm);
     std::printf("evaluation cache hit:           %7.1f ns per evaluation\n", hit);
+    if (NetworkEnabled) networkBench(samples, *work);
     return 0;
 }
 
@@ -196,9 +294,15 @@ int bench(const char* file) {
 int main(int argc, char** argv) {
     bool trace = false, benchMode = false;
     const char* benchFile = nullptr;
+    const char* recordFile = nullptr;
+    EvaluationChoice choice;
     std::string fenArgument;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--trace") == 0) {
+        if (takeEvaluationFlag(argc, argv, i, choice)) continue;
+        if (std::strcmp(argv[i], "--records") == 0 && i + 1 < argc) {
+            recordFile = argv[++i];
+            choice.learned = true;
+        } else if (std::strcmp(argv[i], "--trace") == 0) {
             trace = true;
         } else if (std::strcmp(argv[i], "--bench") == 0) {
             benchMode = true;
@@ -209,7 +313,13 @@ int main(int argc, char** argv) {
         }
     }
     initEngine();
-    if (benchMode) return bench(benchFile);
+    if (!applyEvaluationChoice(choice)) return 2;
+    if (recordFile) return scoreRecords(recordFile);
+    if (benchMode) {
+        std::printf("evaluation: %s\n", describeEvaluation(choice).c_str());
+        return bench(benchFile);
+    }
+    std::fprintf(stderr, "evaluation: %s\n", describeEvaluation(choice).c_str());
     auto position = std::make_unique<Position>();
     bool allGood = true;
     if (!fenArgument.empty()) {

@@ -15,3 +15,6 @@ void endInput();
 bool asksForLargeTable(const char* line);
 // Everything written to standard output since the last call (the output is then emptied).
 const char* takeOutput();
+// The fuzz targets open no real path: every file the engine reads has these bytes (until the
+// next call), or, with null, no file exists at all.
+void setScriptedFile(const uint8_t* data, size_t size);

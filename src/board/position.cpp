@@ -51,17 +51,6 @@ constexpr RightsTable makeRightsTable() {
 }
 constexpr RightsTable CastleRightsKept = makeRightsTable();
 
-// The rook's squares of the four castling moves, by the king's to-square.
-struct CastleRook {
-    int from, to, keyIndex;
-};
-constexpr CastleRook castleRookFor(int kingTo) {
-    return kingTo == 6    ? CastleRook{7, 5, 0}
-           : kingTo == 2  ? CastleRook{0, 3, 1}
-           : kingTo == 62 ? CastleRook{63, 61, 2}
-                          : CastleRook{56, 59, 3};
-}
-
 // Appends the new key. A full history keeps its newer half, which is all the repetition
 // test can ever need (it stops at the fifty-move limit).
 inline void pushKey(Position& p) {

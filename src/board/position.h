@@ -76,4 +76,17 @@ void unmakeMove(Position& p, const UndoInfo& u, Move m);
 void makeNullMove(Position& p, UndoInfo& u);
 void unmakeNullMove(Position& p, const UndoInfo& u);
 
-inline Bitboard occupancy(const Position& p) { return p.bitboards[0] | p.bitboards[1]; }
+// The rook's squares of the four castling moves, by the king's to-square.
+struct CastleRook {
+    int from, to, keyIndex;
+};
+constexpr CastleRook castleRookFor(int kingTo) {
+    return kingTo == 6    ? CastleRook{7, 5, 0}
+           : kingTo == 2  ? CastleRook{0, 3, 1}
+           : kingTo == 62 ? CastleRook{63, 61, 2}
+                          : CastleRook{56, 59, 3};
+}
+
+inline Bitboard occupancy(const Position& p) {
+    return p.bitboards[0] | p.bitboards[1];
+}

@@ -1,5 +1,5 @@
-// The operating system beneath the engine: standard input, a monotonic millisecond clock, and
-// threads.
+// The operating system beneath the engine: standard input, a monotonic millisecond clock,
+// threads, and reading a file.
 #pragma once
 
 #include <cstddef>
@@ -34,3 +34,10 @@ struct ThreadHandle {
 bool startThread(ThreadHandle& thread, void (*body)(void*), void* arg, size_t stackBytes);
 // Waits until the thread's body has returned, and lets the system forget the thread.
 void joinThread(ThreadHandle& thread);
+
+// Reads the regular file at `path` (UTF-8; relative to the working directory) into buf, at most
+// `capacity` bytes: `fileBytes` is the file's length, `got` what was read. Anything but a
+// regular file (a FIFO, a device, a directory) is refused unread, so the call never blocks on
+// a writer. Returns null, or why the file could not be read.
+const char* readRegularFile(const char* path, unsigned char* buf, size_t capacity,
+                            uint64_t& fileBytes, size_t& got);

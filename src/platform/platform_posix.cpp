@@ -1,8 +1,10 @@
 // Standard input and the clock on POSIX systems; lines are split by the shared reader.
 #ifndef _WIN32
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -49,6 +51,40 @@ void sleepMs(int ms) {
     t.tv_nsec = long(ms % 1000) * 1000000L;
     while (nanosleep(&t, &t) != 0 && errno == EINTR) {
     }
+}
+
+const char* readRegularFile(const char* path, unsigned char* buf, size_t capacity,
+                            uint64_t& fileBytes, size_t& got) {
+    fileBytes = 0;
+    got = 0;
+    // Non-blocking, so that opening a FIFO does not wait for a writer before fstat refuses it.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT    ? "no such file"
+               : errno == EACCES  ? "permission denied"
+               : errno == ENOTDIR ? "no such file"
+                                  : "cannot be opened";
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return "not a regular file";
+    }
+    fileBytes = uint64_t(st.st_size);
+    while (got < capacity) {
+        const ssize_t n = read(fd, buf + got, capacity - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            return "read error";
+        }
+        if (n == 0) break;
+        got += size_t(n);
+    }
+    close(fd);
+    // A file that shrank while it was read is as long as what it gave.
+    if (got < capacity && got < fileBytes) fileBytes = got;
+    return nullptr;
 }
 
 #endif  // _WIN32

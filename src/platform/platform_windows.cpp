@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "platform/line_reader.h"
 #include "platform/platform.h"
@@ -91,6 +92,47 @@ uint64_t tickCountMs() {
 
 void sleepMs(int ms) {
     Sleep(ms > 0 ? DWORD(ms) : 0);
+}
+
+const char* readRegularFile(const char* path, unsigned char* buf, size_t capacity,
+                            uint64_t& fileBytes, size_t& got) {
+    fileBytes = 0;
+    got = 0;
+    // The path arrives in UTF-8; the wide API takes any name the file system can hold.
+    const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (wideLength <= 0) return "the path is not valid UTF-8";
+    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), wideLength);
+    const HANDLE file = CreateFileW(wide.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? "no such file"
+               : error == ERROR_ACCESS_DENIED                                 ? "permission denied"
+                                                                              : "cannot be opened";
+    }
+    // Only a file on a disk: not a pipe, not a console or another character device.
+    BY_HANDLE_FILE_INFORMATION info;
+    LARGE_INTEGER length;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !GetFileSizeEx(file, &length)) {
+        CloseHandle(file);
+        return "not a regular file";
+    }
+    fileBytes = uint64_t(length.QuadPart);
+    while (got < capacity) {
+        const size_t want = capacity - got;
+        DWORD n = 0;
+        if (!ReadFile(file, buf + got, DWORD(want < (1u << 30) ? want : (1u << 30)), &n, nullptr)) {
+            CloseHandle(file);
+            return "read error";
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    CloseHandle(file);
+    if (got < capacity && got < fileBytes) fileBytes = got;
+    return nullptr;
 }
 
 #endif  // _WIN32

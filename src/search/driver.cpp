@@ -92,6 +92,9 @@ void prepareRoot(SearchThread& t) {
     root.pinned = pinnedPieces(p, Color(p.sideToMove));
     // The root does not track its tactical moves: no recapture square for ply 1.
     root.lastTacticalTo = NoSquare;
+    // A search may have ended by a jump with moves still made: the root's accumulator is
+    // always computed afresh.
+    if (NetworkEnabled) networkRoot(t.eval, p);
     t.selDepth = 0;
     BuildRootMoves(t);
 }
@@ -268,6 +271,7 @@ int RootSearch(SearchThread& t, int depth) {
         // at the k-th line's score first.
         const bool opensLine = filled < k;
         child.count = 0;
+        prepareChild(t, 0, m);
         makeMove(p, undo, m);
         const int score =
             searchPvChild(t, opensLine, check, alpha, MateScore, depth - 2 + extension, 0, child);

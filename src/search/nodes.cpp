@@ -164,7 +164,7 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
 
     int eval = 0;
     if constexpr (!InCheck) {
-        eval = evaluate(p, t.eval);
+        eval = evaluate(p, t.eval, ply);
         const int margin = beta - 65 * depth;
         if (eval < margin && !isMateBound(beta)) {
             const int q = Quiesce[0](t, margin, 0, ply);
@@ -175,6 +175,7 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
                 return eval - 55 * depth;
             if (depth >= 4 && !isMateBound(beta) && (flags & NullMoveAllowed) && eval >= beta) {
                 UndoInfo undo;
+                prepareNullChild(t, ply);
                 makeNullMove(p, undo);
                 const int score = -Quiesce[sideToMoveInCheck(p)](t, 1 - beta, 0, ply + 1);
                 unmakeNullMove(p, undo);
@@ -192,6 +193,7 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
         const MoveFacts f = examineMove<0>(t, m, ply, loop);
         if (lateMove<InCheck, false>(p, m, f, loop, best, depth, eval, beta) < 0) continue;
 
+        prepareChild(t, ply, m);
         makeMove(p, undo, m);
         const int score =
             -SearchShallow[f.check](t, 1 - beta, depth - 2 + f.extension, ply + 1, AnyNode);
@@ -214,10 +216,11 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
 
     int eval = 0;
     if constexpr (!InCheck) {
-        eval = evaluate(p, t.eval);
+        eval = evaluate(p, t.eval, ply);
         if (hasPieces(p) && !isMateBound(beta) && (flags & NullMoveAllowed) && eval >= beta) {
             const int r = eval - 160 >= beta ? 8 : 6;
             UndoInfo undo;
+            prepareNullChild(t, ply);
             makeNullMove(p, undo);
             const int score =
                 -SearchAll[sideToMoveInCheck(p)](t, 1 - beta, depth - r - 2, ply + 1, NoNullMove);
@@ -252,6 +255,7 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
 
         // Cut nodes expect their children to fail low, and all nodes theirs to fail high.
         const ScoutSearch* child = Cut ? SearchAll : SearchCut;
+        prepareChild(t, ply, m);
         makeMove(p, undo, m);
         int score = -child[f.check](t, 1 - beta, newDepth - reduction, ply + 1, AnyNode);
         if (reduction > 0 && score >= beta)
@@ -287,6 +291,7 @@ int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t fl
     for (; m; m = NextMove(loop.picker)) {
         const MoveFacts f = examineMove<1>(t, m, ply, loop);
         child.count = 0;
+        prepareChild(t, ply, m);
         makeMove(p, undo, m);
         const int score = searchPvChild(t, loop.count == 1, f.check, alpha, beta,
                                         depth - 2 + f.extension, ply, child);

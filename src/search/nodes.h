@@ -67,7 +67,7 @@ template <bool CountsSelDepth>
     Position& p = t.position;
     countNode(t);
     if (ply >= MaxPly) {
-        score = evaluate(p, t.eval);
+        score = evaluate(p, t.eval, ply);
         return true;
     }
     if (CountsSelDepth && ply > t.selDepth) t.selDepth = ply;
@@ -95,6 +95,15 @@ template <bool CountsSelDepth>
     enterQuiescenceNode(t, ply, inCheck);
     t.stack[ply].hashMove = hashMove;
     t.stack[ply].lastTacticalTo = NoSquare;
+}
+
+// Before a move of the search is made: the child's accumulator from this node's, when the
+// network is in use. A null move's child shares this node's.
+[[gnu::always_inline]] inline void prepareChild(SearchThread& t, int ply, Move m) {
+    if (NetworkEnabled) networkChild(t.eval, ply, t.position, m);
+}
+[[gnu::always_inline]] inline void prepareNullChild(SearchThread& t, int ply) {
+    if (NetworkEnabled) networkNullChild(t.eval, ply);
 }
 
 inline bool isMateBound(int beta) {

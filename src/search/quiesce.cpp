@@ -44,6 +44,7 @@ int QuiesceNode(SearchThread& t, int beta, int qdepth, int ply) {
 
     // Searches one move; true when it fails high.
     auto tryMove = [&](Move m, int childDepth) {
+        prepareChild(t, ply, m);
         makeMove(p, undo, m);
         const int score = -Quiesce[sideToMoveInCheck(p)](t, 1 - beta, childDepth, ply + 1);
         unmakeMove(p, undo, m);
@@ -61,7 +62,7 @@ int QuiesceNode(SearchThread& t, int beta, int qdepth, int ply) {
             if (tryMove(list.moveWords[i], childDepth)) return best;
         return best;
     } else {
-        const int eval = evaluate(p, t.eval);
+        const int eval = evaluate(p, t.eval, ply);
         if (eval >= beta) return eval;
         best = eval;
         enterQuiescenceNode(t, ply, false);
@@ -102,6 +103,7 @@ int QuiescePvNode(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvL
     // Searches one move; true when it fails high.
     auto tryMove = [&](Move m) {
         child.count = 0;
+        prepareChild(t, ply, m);
         makeMove(p, undo, m);
         const int score =
             -QuiescePv[sideToMoveInCheck(p)](t, -beta, -alpha, qdepth - 1, ply + 1, child);
@@ -126,7 +128,7 @@ int QuiescePvNode(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvL
             if (tryMove(list.moveWords[i])) return best;
         return best;
     } else {
-        const int eval = evaluate(p, t.eval);
+        const int eval = evaluate(p, t.eval, ply);
         if (eval >= beta) return eval;
         best = eval;
         if (eval > alpha) alpha = eval;

@@ -20,4 +20,7 @@ void initEngine() {
     buildPawnMasks();
     buildSquareRule();
     buildPruneTables();
+    // The network the learned evaluation starts with; a tested file, so it is always valid.
+    const char* reason = nullptr;
+    installEmbeddedNetwork(reason);
 }

@@ -10,6 +10,7 @@
 #include "eval/eval.h"
 
 constexpr int MaxPly = 256;
+static_assert(AccumulatorPlies >= MaxPly + 1, "a node at the ply limit still has an accumulator");
 constexpr int MateScore = 30000;  // mated at ply p scores p - MateScore
 constexpr int MateBound = 29744;  // |score| above this is a mate score
 constexpr int NoScore = -32000;   // no score found yet

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <string>
 
 #include "board/movetext.h"
 #include "board/perft.h"
@@ -13,6 +15,7 @@
 #include "search/state.h"
 #include "search/threads.h"
 #include "search/tt.h"
+#include "uci/output.h"
 #include "uci/position_command.h"
 
 namespace {
@@ -22,6 +25,10 @@ bool HashDeferred;
 bool ClearDeferred;
 // "Threads" sent during a search, waiting for its end; 0 when none waits.
 int32_t DeferredThreads;
+// "Use NNUE" (-1 when none waits) and "EvalFile" sent during a search.
+int DeferredUseNetwork = -1;
+bool EvalFileDeferred;
+std::string DeferredEvalFile;
 
 // Where a keyword's number starts: distance characters after the keyword, or the end of the
 // line if it comes first (a keyword that ends the line then reads as 0).
@@ -116,6 +123,89 @@ Move legalMoveNamed(const MoveList& legal, const char* word, size_t length) {
             return legal.moveWords[i];
     }
     return 0;
+bool startsWith(const char* line, const char* prefix) {
+    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+// The text without the blanks at its end.
+std::string trimEnd(const char* text) {
+    size_t n = std::strlen(text);
+    while (n > 0 && isBlank(text[n - 1])) --n;
+    return std::string(text, n);
+}
+bool equalsIgnoringCase(const std::string& text, const char* word) {
+    if (text.size() != std::strlen(word)) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] >= 'A' && text[i] <= 'Z' ? char(text[i] - 'A' + 'a') : text[i];
+        if (c != word[i]) return false;
+    }
+    return true;
+}
+
+void applyUseNetwork(bool on) {
+    if (!enableNetwork(on))
+        sendText(
+            "info string Use NNUE: no valid network is loaded, the evaluation stays as it is\n");
+}
+
+// Empty (or "<empty>") is the network the engine carries; anything else a file's path. A file
+// that cannot be used leaves the network in use as it is.
+void applyEvalFile(const std::string& path) {
+    if (path.empty() || path == "<empty>") {
+        const char* reason = nullptr;
+        if (!installEmbeddedNetwork(reason))
+            sendText("info string EvalFile <empty>: the embedded network is not valid (%s)\n",
+                     reason);
+        return;
+    }
+    auto net = std::make_unique<Network>();
+    char reason[256];
+    if (!loadNetworkFile(path.c_str(), *net, reason, sizeof reason)) {
+        sendText("info string EvalFile %s not loaded: %s; the network in use stays\n", path.c_str(),
+                 reason);
+        return;
+    }
+    installNetwork(*net);
+    sendText("info string EvalFile %s loaded\n", path.c_str());
+}
+
+// The two network options have a reader of their own: such a line is not scanned for the
+// others (a path may hold "Hash value 2048"). True when the line was one of them.
+bool readNetworkOption(const char* line) {
+    static const char UseNetworkPrefix[] = "setoption name Use NNUE value ";
+    static const char EvalFilePrefix[] = "setoption name EvalFile value ";
+    if (startsWith(line, UseNetworkPrefix)) {
+        const char* value = line + std::strlen(UseNetworkPrefix);
+        while (isBlank(*value)) ++value;
+        const std::string word = trimEnd(value);
+        const int on = equalsIgnoringCase(word, "true")    ? 1
+                       : equalsIgnoringCase(word, "false") ? 0
+                                                           : -1;
+        if (on < 0) return true;
+        if (searchRunning())
+            DeferredUseNetwork = on;
+        else
+            applyUseNetwork(on != 0);
+        return true;
+    }
+    std::string path;
+    if (startsWith(line, EvalFilePrefix)) {
+        path = trimEnd(line + std::strlen(EvalFilePrefix));
+    } else {
+        // The option named without a value, as some GUIs send an empty string.
+        const std::string bare = trimEnd(line);
+        if (bare != "setoption name EvalFile" && bare != "setoption name EvalFile value")
+            return false;
+    }
+    if (searchRunning()) {
+        EvalFileDeferred = true;
+        DeferredEvalFile = path;
+    } else {
+        applyEvalFile(path);
+    }
+    return true;
 }
 
 }  // namespace
@@ -128,6 +218,8 @@ void setGoRunning(bool running) {
 }
 
 void setOption(const char* line) {
+    // First: a network option's value is a path or a word that may hold any other option's name.
+    if (readNetworkOption(line)) return;
     // The button's line carries "Hash value" when a GUI sends it with an empty value: it
     // must not resize the table.
     if (std::strstr(line, "Clear Hash")) {
@@ -177,6 +269,14 @@ void applyDeferredOptions() {
     if (ClearDeferred) {
         ClearDeferred = false;
         clearHash();
+    }
+    if (EvalFileDeferred) {
+        EvalFileDeferred = false;
+        applyEvalFile(DeferredEvalFile);
+    }
+    if (DeferredUseNetwork >= 0) {
+        applyUseNetwork(DeferredUseNetwork != 0);
+        DeferredUseNetwork = -1;
     }
 }
 

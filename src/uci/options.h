@@ -3,8 +3,8 @@
 
 #include "board/position.h"
 
-// Applies a "setoption" line. A new table size that arrives during a search waits for its end:
-// the running search keeps the table it is using.
+// Applies a "setoption" line. A new table size, thread count, evaluation or table clearing that
+// arrives during a search waits for its end: the running search keeps what it is using.
 void setOption(const char* line);
 // Applies what setOption had to hold back; called when a search has ended.
 void applyDeferredOptions();

@@ -1,6 +1,8 @@
 // The search's signature: the node total of the bench at a small fixed depth. Any change of
 // search behaviour (move order, pruning, evaluation, the table) changes it; the README records
 // the same number. A change meant to alter the search updates both.
+#include <fstream>
+
 #include "support/engine_pipe.h"
 
 namespace {
@@ -10,6 +12,37 @@ TEST(Bench, NodeTotalAtDepthSixIsTheRecordedSignature) {
     ASSERT_TRUE(bench.started());
     EXPECT_EQ(bench.until("Nodes searched:", nullptr, 60000).value_or("no total"),
               "Nodes searched: 613606");
+}
+
+}  // namespace
+
+namespace {
+
+// The network's signature is recorded beside the network (networks/default.md), on the line
+// that begins "Bench signature", so that a new network changes one file only.
+std::string recordedNetworkSignature() {
+    std::ifstream in(TOLVO_SOURCE_DIR "/networks/default.md");
+    for (std::string line; std::getline(in, line);) {
+        const size_t at = line.find("Nodes searched: ");
+        if (line.rfind("Bench signature", 0) == 0 && at != std::string::npos)
+            return line.substr(at);
+    }
+    return "no signature in networks/default.md";
+}
+
+// With the network the total is the network's signature, on the best SIMD path this CPU has
+// and on the plain one (the kernel tests hold every path to the plain one's integers).
+TEST(Bench, NetworkNodeTotalAtDepthSixIsTheNetworksRecordedSignatureOnEveryPath) {
+    const std::string expected = recordedNetworkSignature();
+    for (const std::string path : {"", " --simd plain"}) {
+        Pipe bench("'" TOLVO_BUILD_DIR "/tolvo-bench' --learned --depth 6" + path);
+        ASSERT_TRUE(bench.started());
+        std::vector<std::string> lines;
+        EXPECT_EQ(bench.until("Nodes searched:", &lines, 240000).value_or("no total"), expected)
+            << path;
+        ASSERT_FALSE(lines.empty()) << path;
+        EXPECT_TRUE(startsWith(lines.front(), "Evaluation: network (embedded), SIMD ")) << path;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+// Network files for the tests: a network's bytes as the file format lays them out, random
+// networks within the limits, and files on disk.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "eval/network.h"
+
+inline void putU32(std::vector<unsigned char>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// Puts the checksum of the body into the header, as a writer of the file does.
+inline void sealNetwork(std::vector<unsigned char>& bytes) {
+    putU32(bytes, 36, networkChecksum(bytes.data(), bytes.size()));
+}
+
+inline std::vector<unsigned char> networkBytes(const Network& net) {
+    std::vector<unsigned char> b(NetHeaderBytes);
+    const char magic[] = "TOLVONET";
+    for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(magic[i]);
+    const uint32_t fields[] = {NetFormatVersion, NetInputs, NetHidden, 1,
+                               uint32_t(net.k),  NetQA,     NetQB};
+    for (int i = 0; i < 7; ++i) putU32(b, 8 + 4 * i, fields[i]);
+    auto put16 = [&](const int16_t* v, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            b.push_back(static_cast<unsigned char>(uint16_t(v[i]) & 0xFF));
+            b.push_back(static_cast<unsigned char>(uint16_t(v[i]) >> 8));
+        }
+    };
+    put16(&net.w1[0][0], size_t(NetInputs) * NetHidden);
+    put16(net.b1, NetHidden);
+    put16(net.w2, 2 * NetHidden);
+    b.resize(b.size() + 4);
+    putU32(b, b.size() - 4, uint32_t(net.b2));
+    sealNetwork(b);
+    return b;
+}
+
+// A network with weights spread over the whole range the limits allow, scaled by `spread`
+// (1 reaches the limits).
+inline std::unique_ptr<Network> randomNetwork(uint32_t seed, double spread = 1.0) {
+    auto net = std::make_unique<Network>();
+    std::mt19937 rng(seed);
+    auto draw = [&](int limit) {
+        const int l = int(limit * spread);
+        return int16_t(int(rng() % uint32_t(2 * l + 1)) - l);
+    };
+    for (auto& row : net->w1)
+        for (auto& w : row) w = draw(NetFirstLayerLimit);
+    for (auto& b : net->b1) b = draw(NetFirstLayerLimit);
+    for (auto& w : net->w2) w = draw(NetOutputWeightLimit);
+    net->b2 = int32_t(rng() % (2u << 20)) - (1 << 20);
+    net->k = 400;
+    return net;
+}
+
+// A file in the build tree, written at once; removed with the object.
+struct ScratchFile {
+    std::string path;
+    explicit ScratchFile(const std::string& name, const std::vector<unsigned char>& bytes = {})
+        : path(std::string(TOLVO_BUILD_DIR) + "/" + name) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (f) {
+            if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+        }
+    }
+    ~ScratchFile() { std::remove(path.c_str()); }
+};

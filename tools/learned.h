@@ -1,0 +1,68 @@
+// The tools' choice of evaluation: --learned (the embedded network), --evalfile PATH (a network
+// file, implies --learned) and --simd plain|sse2|avx2|neon (forces the network's kernels).
+#pragma once
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "eval/eval.h"
+
+struct EvaluationChoice {
+    bool learned = false;
+    const char* evalFile = nullptr;
+    const char* simd = nullptr;
+};
+
+// Takes argv[i] (and its value) when it is one of the flags above; false otherwise.
+inline bool takeEvaluationFlag(int argc, char** argv, int& i, EvaluationChoice& choice) {
+    if (std::strcmp(argv[i], "--learned") == 0) {
+        choice.learned = true;
+    } else if (std::strcmp(argv[i], "--evalfile") == 0 && i + 1 < argc) {
+        choice.learned = true;
+        choice.evalFile = argv[++i];
+    } else if (std::strcmp(argv[i], "--simd") == 0 && i + 1 < argc) {
+        choice.simd = argv[++i];
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Installs and enables what was chosen, after initEngine(); false, with a message on standard
+// error, when the file or the path cannot be used.
+inline bool applyEvaluationChoice(const EvaluationChoice& choice) {
+    if (choice.simd) {
+        SimdPath path;
+        if (!parseSimdPath(choice.simd, path)) {
+            std::fprintf(stderr, "unknown SIMD path '%s' (plain, sse2, avx2, neon)\n", choice.simd);
+            return false;
+        }
+        if (!forceSimdPath(path)) {
+            std::fprintf(stderr, "this CPU or build has no %s path\n", choice.simd);
+            return false;
+        }
+    }
+    if (choice.evalFile) {
+        auto net = std::make_unique<Network>();
+        char reason[256];
+        if (!loadNetworkFile(choice.evalFile, *net, reason, sizeof reason)) {
+            std::fprintf(stderr, "cannot load network %s: %s\n", choice.evalFile, reason);
+            return false;
+        }
+        installNetwork(*net);
+    }
+    if (choice.learned && !enableNetwork(true)) {
+        std::fprintf(stderr, "no valid network to enable\n");
+        return false;
+    }
+    return true;
+}
+
+// "network networks/x.nnue, SIMD avx2", "network (embedded), SIMD sse2" or "hand-written".
+inline std::string describeEvaluation(const EvaluationChoice& choice) {
+    if (!NetworkEnabled) return "hand-written";
+    return std::string("network ") + (choice.evalFile ? choice.evalFile : "(embedded)") +
+           ", SIMD " + simdPathName(currentSimdPath());
+}
