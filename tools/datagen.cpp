@@ -175,7 +175,7 @@ struct SearchOutcome {
 };
 SearchOutcome Searched;
 
-void recordScore(int score, int depthPlies, int, const PvLine&) {
+void recordScore(int score, int depthPlies, int, const PvLine&, int) {
     Searched.score = score;
     Searched.depth = depthPlies;
 }

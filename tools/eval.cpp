@@ -26,6 +26,7 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/perft.h"
+#include "datagen/record.h"
 #include "eval/eval_internal.h"
 #include "eval/eval_samples.h"
 #include "learned.h"
@@ -208,30 +209,13 @@ void networkBench(const std::vector<Sample>& samples, Position& work) {
     std::printf("output layer:                   %7.1f ns per evaluation\n", output / n);
 }
 
-// Decodes the board and side to move of a 32-byte training record (version 1); false when the
-// record is not one. (A local copy of the layout until the generator's shared header lands.)
-bool decodeRecord(const unsigned char* r, Position& p) {
-    uint64_t occupied = 0;
-    for (int i = 7; i >= 0; --i) occupied = occupied << 8 | r[i];
-    const int flags = r[27];
-    if ((flags >> 4) != 1 || (flags & 0x0E) != 0 || popcount(occupied) > 32) return false;
-    std::memset(static_cast<void*>(&p), 0, sizeof p);
-    constexpr int CodeOfType[6] = {WhitePawn, WhiteKnight, WhiteLightBishop,
-                                   WhiteRook, WhiteQueen,  WhiteKing};
-    int n = 0;
-    for (Bitboard b = occupied; b; ++n) {
-        const int s = popLsb(b);
-        const int nibble = (r[8 + n / 2] >> (4 * (n & 1))) & 15;
-        const int colour = nibble >> 3, type = nibble & 7;
-        if (type > 5) return false;
-        int code = CodeOfType[type] + colour;
-        if (type == 2 && !((LightSquares >> s) & 1)) code = WhiteDarkBishop + colour;
-        p.board[s] = code;
-    }
-    p.sideToMove = uint32_t(flags & 1);
-    p.epSquare = NoSquare;
-    derivePosition(p);
-    return popcount(p.bitboards[WhiteKing]) == 1 && popcount(p.bitboards[BlackKing]) == 1;
+// The board and side to move of a 32-byte training record, read through the FEN reader the
+// engine uses; false when the record is not one or its position is not searchable.
+bool decodeRecord(const unsigned char* bytes, Position& p) {
+    const std::string fen = datagen::recordToFen(datagen::recordFromBytes(bytes));
+    if (fen.empty()) return false;
+    loadFen(p, fen.c_str());
+    return isSearchable(p);
 }
 
 int scoreRecords(const char* path) {

@@ -123,6 +123,8 @@ Move legalMoveNamed(const MoveList& legal, const char* word, size_t length) {
             return legal.moveWords[i];
     }
     return 0;
+}
+
 bool startsWith(const char* line, const char* prefix) {
     return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
 }
