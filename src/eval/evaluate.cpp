@@ -27,8 +27,8 @@ inline void keepScoresCurrent(EvalCaches& caches) {
     caches.scoresOf = EvaluationId;
 }
 
-// The endgame scale as the hand-written evaluation takes it: the material entry's, then the
-// wrong-bishop and lone-pawn rules. Zero is a dead draw.
+// The endgame scale, shared by both evaluations: the material entry's, then the wrong-bishop
+// and lone-pawn rules. Zero is a dead draw.
 inline int endgameScale(const Position& p, const MaterialEntry& m) {
     int scale = m.scale;
     if (scale == 0) return 0;
@@ -61,20 +61,9 @@ int evaluateWhite(Position& p, EvalCaches& caches, EvalTrace* trace) {
         trace->psq = p.psqScore;
     }
     // A scale of zero is a dead draw; such results are not worth a cache slot.
-    int scale = m.scale;
+    const int scale = endgameScale(p, m);
     if (Traced) trace->scale = scale;
     if (scale == 0) return 0;
-    const int flags = m.flags[White] | m.flags[Black];
-    if (flags & WrongBishop) {
-        scale = std::min(scale, wrongBishopScale(p, m));
-        if (Traced) trace->scale = scale;
-        if (scale == 0) return 0;
-    }
-    if (flags & LonePawn) {
-        scale = std::min(scale, kpkScale(p, m));
-        if (Traced) trace->scale = scale;
-        if (scale == 0) return 0;
-    }
     const PackedScore positional =
         p.psqScore + pe.score + evaluatePieces(p, m, pe, Traced ? &trace->pieces : nullptr);
     const int blended = blendPhase(positional, m.phase);

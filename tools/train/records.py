@@ -32,20 +32,20 @@ PIECE_TYPES = 'pnbrqk'
 _SQUARES = np.arange(64, dtype=np.uint64)
 
 
-def find_record_files(spec):
+def find_record_files(source):
     """Expands a file, a directory (its *.bin files) or a glob into a sorted list of files.
 
     Files still being written (*.part) are never read.
     """
-    if os.path.isdir(spec):
-        paths = glob.glob(os.path.join(spec, '*.bin'))
-    elif any(ch in spec for ch in '*?['):
-        paths = glob.glob(spec)
+    if os.path.isdir(source):
+        paths = glob.glob(os.path.join(source, '*.bin'))
+    elif any(ch in source for ch in '*?['):
+        paths = glob.glob(source)
     else:
-        paths = [spec]
+        paths = [source]
     paths = sorted(p for p in paths if not p.endswith('.part') and os.path.isfile(p))
     if not paths:
-        raise FileNotFoundError(f'no record files in {spec}')
+        raise FileNotFoundError(f'no record files in {source}')
     return paths
 
 
