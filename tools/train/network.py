@@ -74,6 +74,11 @@ class Net(nn.Module):
         self.hidden = hidden
         self.ft = nn.EmbeddingBag(rec.FEATURES, hidden, mode='sum')
         self.ft_bias = nn.Parameter(torch.zeros(hidden))
+        # One row per piece kind (colour relative to the perspective, and type), added to
+        # each of its 64 square rows: what a piece is worth anywhere is learnt from every
+        # position that holds it, and the square rows keep only what its square adds. It is
+        # folded into the square rows when the file is written.
+        self.piece_rows = nn.Parameter(torch.zeros(rec.FEATURES // 64, hidden))
         self.out = nn.Linear(2 * hidden, 1)
         self.register_buffer('k', torch.tensor(float(k)))
         # When set, the forward pass uses the weights as the integer file holds them.
@@ -86,7 +91,8 @@ class Net(nn.Module):
             self.out.bias.zero_()
 
     def weights(self):
-        w1, b1 = self.ft.weight, self.ft_bias
+        w1 = self.ft.weight + self.piece_rows.repeat_interleave(64, dim=0)
+        b1 = self.ft_bias
         w2, b2 = self.out.weight, self.out.bias
         if self.fake_quant:
             w1 = _fake_quant(w1, QA, W1_LIMIT)
@@ -114,9 +120,9 @@ class Net(nn.Module):
         self.out.bias.clamp_(-B2_LIMIT / (QA * QB), B2_LIMIT / (QA * QB))
 
 
-def batch_tensors(records):
-    """Torch inputs of a batch of records."""
-    stm_idx, other_idx, offsets = rec.features(records)
+def batch_tensors(records, mirror=None):
+    """Torch inputs of a batch of records (mirror: see records.features)."""
+    stm_idx, other_idx, offsets = rec.features(records, mirror)
     return (torch.from_numpy(stm_idx), torch.from_numpy(other_idx),
             torch.from_numpy(offsets[:-1].copy()))
 
@@ -138,12 +144,15 @@ class QuantisedNetwork:
 def quantise(model):
     """Rounds and clamps the float model's weights to the file's integers."""
     k = int(np.clip(np.rint(float(model.k)), K_MIN, K_MAX))
+    fake_quant, model.fake_quant = model.fake_quant, False
+    w1, b1, w2, b2 = model.weights()
+    model.fake_quant = fake_quant
     return QuantisedNetwork(
         k=k,
-        w1=_grid(model.ft.weight, QA, W1_LIMIT).numpy().astype(np.int16),
-        b1=_grid(model.ft_bias, QA, W1_LIMIT).numpy().astype(np.int16),
-        w2=_grid(model.out.weight, QB, W2_LIMIT).numpy().reshape(-1).astype(np.int16),
-        b2=int(_grid(model.out.bias, QA * QB, B2_LIMIT)[0]))
+        w1=_grid(w1, QA, W1_LIMIT).numpy().astype(np.int16),
+        b1=_grid(b1, QA, W1_LIMIT).numpy().astype(np.int16),
+        w2=_grid(w2, QB, W2_LIMIT).numpy().reshape(-1).astype(np.int16),
+        b2=int(_grid(b2, QA * QB, B2_LIMIT)[0]))
 
 
 def fnv1a(data):

@@ -162,13 +162,19 @@ def feature_index(perspective, colour, ptype, square):
     return np.where(own, 0, 384) + np.asarray(ptype) * 64 + sq
 
 
-def features(records):
+def features(records, mirror=None):
     """Feature lists of both perspectives, side to move first.
+
+    mirror, a bool per record, reflects those boards left to right (file a <-> file h): the
+    inputs hold no castling rights, so a reflected board is another position of the same
+    worth, and training on both halves the data the network needs.
 
     Returns (stm_idx, other_idx, offsets): flat int64 index arrays with the features of
     record i at offsets[i]:offsets[i+1] (offsets has N + 1 entries).
     """
     rows, squares, colours, types = decode_pieces(records)
+    if mirror is not None:
+        squares = np.where(np.asarray(mirror, dtype=bool)[rows], squares ^ 7, squares)
     white = feature_index(0, colours, types, squares)
     black = feature_index(1, colours, types, squares)
     black_to_move = (records['flags'] & 1).astype(bool)[rows]

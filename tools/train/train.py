@@ -34,15 +34,17 @@ def parse_args(argv=None):
                    help='a record file, a directory of *.bin files, or a glob')
     p.add_argument('--out', default='networks/default.nnue', help='network file to write')
     p.add_argument('--checkpoint', help='float model to save (default: OUT with .pt)')
-    p.add_argument('--epochs', type=int, default=8)
+    p.add_argument('--epochs', type=int, default=4)
     p.add_argument('--batch', type=int, default=4096, help='positions per step')
     p.add_argument('--lr', type=float, default=5e-3, help='Adam learning rate at the start')
     p.add_argument('--lr-end', type=float, default=0.05,
                    help='final learning rate as a fraction of --lr (cosine decay)')
     p.add_argument('--weight-decay', type=float, default=0.0,
                    help="AdamW's decoupled weight decay")
-    p.add_argument('--lambda', dest='lam', type=float, default=0.7,
+    p.add_argument('--lambda', dest='lam', type=float, default=1.0,
                    help='weight of the search score in the target (the rest is the result)')
+    p.add_argument('--no-mirror', dest='mirror', action='store_false',
+                   help='do not reflect half of each batch left to right')
     p.add_argument('--k', type=float, help='use this K instead of fitting it')
     p.add_argument('--holdout', type=int, default=20,
                    help='every N-th game goes to validation (whole games)')
@@ -76,22 +78,25 @@ def log(*parts):
 class Batches:
     """Shuffled batches of training records with their blended targets."""
 
-    def __init__(self, data, indices, k, lam):
+    def __init__(self, data, indices, k, lam, mirror=False):
         self.data, self.indices, self.k, self.lam = data, indices, k, lam
+        self.mirror = mirror
 
     def targets(self, records):
         return fitting.blended_target(records['score'], rec.stm_result(records), self.k,
                                       self.lam)
 
-    def tensors(self, idx):
+    def tensors(self, idx, mirror=None):
         records = self.data.take(np.sort(idx))
         target = torch.from_numpy(self.targets(records).astype(np.float32))
-        return nw.batch_tensors(records), target
+        return nw.batch_tensors(records, mirror), target
 
     def epoch(self, rng, batch):
         order = rng.permutation(self.indices)
         for start in range(0, len(order), batch):
-            yield self.tensors(order[start:start + batch])
+            idx = order[start:start + batch]
+            mirror = rng.random(len(idx)) < 0.5 if self.mirror else None
+            yield self.tensors(idx, mirror)
 
 
 def loss_fn(logits, target):
@@ -195,7 +200,7 @@ def main(argv=None):
         f'K used: {k:.0f}')
     log(f'lambda: {args.lam} (target = lambda * sigmoid(score / K) + (1 - lambda) * result)')
 
-    train = Batches(data, train_idx, k, args.lam)
+    train = Batches(data, train_idx, k, args.lam, args.mirror)
     val = Batches(data, val_idx, k, args.lam)
     log(f'validation loss of sigmoid(search score / K) itself: '
         f'{baseline_loss(data, val_idx, k, args.lam):.6f}')
@@ -210,8 +215,9 @@ def main(argv=None):
 
     sched = torch.optim.lr_scheduler.LambdaLR(opt, lambda step: cosine(min(step, steps)))
     log(f'hidden {model.hidden}, batch {args.batch}, lr {args.lr} cosine to '
-        f'{args.lr * args.lr_end:g}, epochs {args.epochs} (last {args.qat_epochs} on '
-        f'rounded weights), seed {args.seed}, threads {args.threads}')
+        f'{args.lr * args.lr_end:g}, weight decay {args.weight_decay}, epochs {args.epochs} '
+        f'(last {args.qat_epochs} on rounded weights), '
+        f'{"half of each batch reflected, " if args.mirror else ""}seed {args.seed}, threads {args.threads}')
     history = [validation_loss(model, val)]
     log(f'epoch 0: validation {history[0]:.6f}')
 

@@ -43,6 +43,8 @@ def random_model(seed, k=400.0, spread=1.0):
     model = nw.Net(256, k)
     with torch.no_grad():
         model.ft.weight.mul_(spread)
+        # The per-piece rows are folded into the square rows when the file is written.
+        model.piece_rows.normal_(0.0, 0.05 * spread)
         model.out.weight.mul_(spread * 4)
         model.ft_bias.add_(torch.randn(256) * 0.1)
         model.out.bias.fill_(0.1 * seed)
@@ -77,8 +79,11 @@ class NetworkFile(unittest.TestCase):
         self.assertEqual(fields[8], fnv1a_reference(data[64:]))
         self.assertEqual(data[40:64], bytes(24))
         w1 = np.frombuffer(data, '<i2', 768 * 256, 64).reshape(768, 256)
-        # Rounded from the float32 product, as the training's rounded forward pass rounds.
-        expected = np.rint(model.ft.weight.detach().numpy() * np.float32(255))
+        # Each square row with its piece's row folded in, rounded from the float32 product as
+        # the training's rounded forward pass rounds.
+        folded = model.ft.weight.detach().numpy() + \
+            np.repeat(model.piece_rows.detach().numpy(), 64, axis=0)
+        expected = np.rint(folded * np.float32(255))
         self.assertTrue(np.array_equal(w1, expected))
         b2 = struct.unpack_from('<i', data, len(data) - 4)[0]
         self.assertEqual(b2, np.rint(model.out.bias.detach().numpy()[0] * np.float32(255 * 64)))

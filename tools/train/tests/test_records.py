@@ -62,6 +62,21 @@ class RecordDecoding(unittest.TestCase):
             self.assertEqual(sorted(a[0]), sorted(b[0]))
             self.assertEqual(sorted(a[1]), sorted(b[1]))
 
+    def test_reflection_moves_every_piece_to_the_other_wing_of_the_selected_records(self):
+        rng = np.random.default_rng(5)
+        placements = [random_pieces(rng) for _ in range(20)]
+        reflect = [i % 3 == 0 for i in range(20)]
+        expected = [{sq ^ 7: piece for sq, piece in p.items()} if r else p
+                    for p, r in zip(placements, reflect)]
+        blacks = [bool(rng.integers(0, 2)) for _ in range(20)]
+        got = rec.features(as_records([pack_record(p, b) for p, b in zip(placements, blacks)]),
+                           np.array(reflect))
+        want = rec.features(as_records([pack_record(p, b) for p, b in zip(expected, blacks)]))
+        for i in range(20):
+            for side in (0, 1):
+                self.assertEqual(sorted(got[side][got[2][i]:got[2][i + 1]]),
+                                 sorted(want[side][want[2][i]:want[2][i + 1]]))
+
     def test_batch_offsets_split_the_flat_lists_per_record(self):
         rng = np.random.default_rng(4)
         placements = [random_pieces(rng) for _ in range(20)]
