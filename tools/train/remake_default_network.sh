@@ -7,7 +7,7 @@
 # completed, so the script can be stopped and started again. The same data, seed and thread
 # count give the same network byte for byte. DATA_DIR should lie outside the work tree.
 set -eu
-repo=$(cd "$(dirname "$0")/../.." && pwd)
+repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 data=${1:-$HOME/tolvo-data}
 mkdir -p "$data"
 cd "$repo"
