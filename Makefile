@@ -69,14 +69,23 @@ run: build
 
 # The normal suite, then the same suites under the sanitizers, the Windows and ARM64 builds
 # with their smoke sessions, and a short run of every fuzz target.
+# Each stage prints the time it starts, so that a slow run shows where its time went.
+stage = echo "make test: $(1) from $$(date -u +%T)" >&2
 test: build
 	@$(need-torch)
+	@$(call stage,the suites)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@$(call stage,the sanitizers)
 	@$(MAKE) --no-print-directory sanitize
+	@$(call stage,the thread sanitizer)
 	@$(MAKE) --no-print-directory tsan
+	@$(call stage,Windows)
 	@$(MAKE) --no-print-directory windows-smoke
+	@$(call stage,ARM64)
 	@$(MAKE) --no-print-directory arm64-smoke
+	@$(call stage,the fuzz targets)
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
+	@$(call stage,done)
 
 # Every suite under AddressSanitizer and UndefinedBehaviorSanitizer. The self-play games on a
 # real clock are left out: the sanitizers slow the engine down by a factor that a game at one
@@ -182,7 +191,10 @@ memcheck: build
 		--leak-check=full --errors-for-leak-kinds=definite $(BUILD_DIR)/tolvo
 
 # Every fuzz target for FUZZ_SECONDS, each starting from its committed seed corpus and
-# keeping what it finds in $(FUZZ_DIR)/corpus; a crash, a leak or a hang fails the run.
+# keeping what it finds in $(FUZZ_DIR)/corpus; a crash, a leak or a hang fails the run. The
+# fuzzer's own limits are checked between inputs, so a watchdog ends a target that outlives
+# them by far, rather than the run waiting on it.
+FUZZ_WATCHDOG = $$(( $(FUZZ_SECONDS) * 2 + 120 ))
 fuzz-build:
 	@test -e "$$($(FUZZ_CXX) -print-resource-dir 2>/dev/null)/lib/linux/libclang_rt.fuzzer-x86_64.a" || \
 		{ $(call apt-install,clang libclang-rt-dev); }
@@ -194,11 +206,15 @@ fuzz: fuzz-build
 	@for target in $$(cd fuzz && ls *.cpp | sed 's/\.cpp$$//'); do \
 		mkdir -p $(FUZZ_DIR)/corpus/$$target $(FUZZ_DIR)/findings/$$target; \
 		echo "fuzzing $$target for $(FUZZ_SECONDS) s" >&2; \
-		$(FUZZ_DIR)/tolvo-fuzz-$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+		timeout --kill-after=10 $(FUZZ_WATCHDOG) \
+			$(FUZZ_DIR)/tolvo-fuzz-$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 			-rss_limit_mb=4096 -print_final_stats=1 \
 			-artifact_prefix=$(FUZZ_DIR)/findings/$$target/ \
 			-dict=fuzz/uci.dict $(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target \
-			2>$(FUZZ_DIR)/$$target.log || { tail -60 $(FUZZ_DIR)/$$target.log; exit 1; }; \
+			2>$(FUZZ_DIR)/$$target.log; status=$$?; \
+		if [ $$status -ne 0 ]; then tail -60 $(FUZZ_DIR)/$$target.log; \
+			[ $$status -lt 124 ] || echo "$$target: still running after $(FUZZ_WATCHDOG) s" >&2; \
+			exit 1; fi; \
 		grep -E '^stat::number_of_executed_units' $(FUZZ_DIR)/$$target.log | sed "s/^/$$target: /" >&2; \
 	done
 
