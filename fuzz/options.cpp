@@ -10,6 +10,7 @@
 #include "search/control.h"
 #include "search/startup.h"
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/threads.h"
 #include "search/tt.h"
 #include "support/checks.h"
@@ -30,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The new options keep to their declared ranges whatever number the line holds.
     FUZZ_CHECK(MultiPv >= 1 && MultiPv <= 256);
     FUZZ_CHECK(MoveOverhead >= 0 && MoveOverhead <= 5000);
+    FUZZ_CHECK(StrengthElo >= StrengthEloMin && StrengthElo <= StrengthEloMax);
+    FUZZ_CHECK(LimitStrength == 0 || LimitStrength == 1);
     // Any thread count becomes one the pool can hold; back to one for the next input.
     FUZZ_CHECK(searchThreadCount() >= 1 && searchThreadCount() <= MaxSearchThreads);
     if (searchThreadCount() != 1) setSearchThreads(1);

@@ -29,6 +29,7 @@
 #include "board/movetext.h"
 #include "datagen/record.h"
 #include "platform/platform.h"
+#include "platform/random.h"
 #include "search/control.h"
 #include "search/search.h"
 #include "search/startup.h"
@@ -55,10 +56,12 @@ const char* const Usage =
     "  --games G          stop each job after G games instead\n"
     "  --nodes N          node limit of every search (default 5000)\n"
     "  --random-plies R   random legal plies from the start position (default 8)\n"
-    "  --hash MB          transposition table of each job (default 16)\n";
+    "  --hash MB          transposition table of each job (default 16)\n"
+    "  --margin M         an opening is kept when its search scores it within +-M\n"
+    "                     centipawns (default 100)\n"
+    "  --depth D          openings only: that search goes to depth D instead of the node\n"
+    "                     limit\n";
 
-// The opening's random plies are kept when the search scores the position within this margin.
-constexpr int OpeningMargin = 100;
 constexpr int OpeningTries = 100000;
 // Adjudication. A win: the last WinPlies scores (both sides' searches) all at least WinScore
 // for the same side. A draw: from ply DrawFromPly on, the last DrawPlies scores all within
@@ -82,6 +85,10 @@ struct Settings {
     uint64_t nodes = 5000;
     int randomPlies = 8;
     int hash = 16;
+    // The opening's random plies are kept when the search scores the position within this
+    // margin; a depth, for match openings, makes that search deeper than the data's.
+    int margin = 100;
+    int depth = 0;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -129,12 +136,17 @@ Settings parseArguments(int argc, char** argv) {
             s.randomPlies = int(wholeNumber("--random-plies", v, 0, 100));
         else if (a == "--hash")
             s.hash = int(wholeNumber("--hash", v, 1, 4096));
+        else if (a == "--margin")
+            s.margin = int(wholeNumber("--margin", v, 0, 10000));
+        else if (a == "--depth")
+            s.depth = int(wholeNumber("--depth", v, 1, 60));
         else
             usageError("unknown argument " + a);
     }
     if (s.out.empty() == s.openings.empty()) usageError("give either --out or --openings");
     if (!s.openings.empty() && s.count == 0) usageError("--openings needs --count");
     if (!s.openings.empty() && s.jobs != 1) usageError("--openings runs as one job");
+    if (s.openings.empty() && s.depth) usageError("--depth is for --openings");
     if (s.positions == 0 && s.games == 0) s.positions = 100000;
     return s;
 }
@@ -142,12 +154,7 @@ Settings parseArguments(int argc, char** argv) {
 // A small, fast generator with a fixed sequence on every platform.
 struct Random {
     uint64_t state;
-    uint64_t next() {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+    uint64_t next() { return splitmix64(state); }
     uint64_t below(uint64_t n) { return next() % n; }
 };
 
@@ -183,11 +190,13 @@ void recordMove(Move move, const PvLine&) {
     Searched.move = move;
 }
 
-// One search of the position to the node limit, as "go nodes" runs it.
-SearchOutcome searchPosition(const Position& p, uint64_t nodes) {
+// One search of the position to the node limit, as "go nodes" runs it, or to a depth, as
+// "go depth" runs it.
+SearchOutcome searchPosition(const Position& p, uint64_t nodes, int depth = 0) {
     Limits = SearchLimits{};
     Limits.nodes = nodes;
-    controlMode = ModeNodes;
+    Limits.depth = uint16_t(depth);
+    controlMode = depth ? ModeDepth : ModeNodes;
     timeBudget = timeBudgetMax = 0;
     timeHardLimit = 0;
     TimeTrouble = 0;
@@ -225,7 +234,8 @@ bool isLegalMove(Position& p, Move m) {
 
 // Random legal plies from the start position, tried again until the search scores the
 // position they reach within the margin. Returns that search, which the game goes on from.
-SearchOutcome randomOpening(GameBoard& g, Random& random, int plies, uint64_t nodes) {
+SearchOutcome randomOpening(GameBoard& g, Random& random, const Settings& s) {
+    const int plies = s.randomPlies;
     for (int tries = 0; tries < OpeningTries; ++tries) {
         selfplay::resetBoard(g, StartFen);
         bool playable = true;
@@ -236,8 +246,8 @@ SearchOutcome randomOpening(GameBoard& g, Random& random, int plies, uint64_t no
             if (playable) playGameMove(g, legal.moveWords[random.below(legal.count)]);
         }
         if (!playable || selfplay::gameEnding(g) != Ending::None) continue;
-        const SearchOutcome first = searchPosition(g.pos, nodes);
-        if (first.score >= -OpeningMargin && first.score <= OpeningMargin) return first;
+        const SearchOutcome first = searchPosition(g.pos, s.nodes, s.depth);
+        if (first.score >= -s.margin && first.score <= s.margin) return first;
     }
     std::fprintf(stderr, "tolvo-datagen: no balanced opening in %d tries of %d random plies\n",
                  OpeningTries, plies);
@@ -303,7 +313,7 @@ void playGame(const Settings& s, uint64_t number, std::vector<TrainingRecord>& r
     clearSearchState();
     Random random = streamRandom(s.seed, DataStream, number);
     static GameBoard g;
-    SearchOutcome searched = randomOpening(g, random, s.randomPlies, s.nodes);
+    SearchOutcome searched = randomOpening(g, random, s);
     const size_t first = records.size();
     std::vector<int> whiteScores;
     int ply = s.randomPlies;
@@ -460,7 +470,7 @@ int writeOpenings(const Settings& s) {
     uint64_t written = 0, repeated = 0;
     while (written < s.count) {
         clearSearchState();
-        randomOpening(g, random, s.randomPlies, s.nodes);
+        randomOpening(g, random, s);
         if (!seen.insert(g.pos.key).second) {
             // The same opening twice would play the same games twice.
             if (++repeated > 100 * s.count) break;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "board/tables.h"
+#include "platform/random.h"
 
 uint64_t PieceKey[16][64];
 uint64_t EpKey[65];
@@ -17,12 +18,7 @@ namespace {
 // every platform. Only the low eight bits of a draw are used.
 struct KeyRandom {
     uint64_t state = 0x2F6B1D5A7C3E9081ull;
-    unsigned draw() {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return unsigned(z ^ (z >> 31)) & 0xFF;
-    }
+    unsigned draw() { return unsigned(splitmix64(state)) & 0xFF; }
     // Eight draws, the first one the most significant byte.
     uint64_t key() {
         uint64_t k = 0;

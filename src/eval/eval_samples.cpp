@@ -6,6 +6,7 @@
 #include "board/attacks.h"
 #include "board/fen.h"
 #include "board/movegen.h"
+#include "platform/random.h"
 
 std::vector<std::string> readFenLines(const char* path) {
     std::vector<std::string> fens;
@@ -23,13 +24,6 @@ std::vector<std::string> readFenLines(const char* path) {
 
 namespace {
 
-// splitmix64: small, fast and the same sequence on every platform.
-uint64_t nextRandom(uint64_t& state) {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
 
 int legalMoves(Position& p, MoveList& list) {
     SearchStackEntry entry{};
@@ -72,10 +66,10 @@ void forEachSamplePosition(const std::vector<std::string>& startFens, int count,
         }
         loadFen(p, startFens[game % startFens.size()].c_str());
         if (!isSearchable(p)) continue;
-        const int plies = 1 + int(nextRandom(rng) % uint64_t(maxPlies));
+        const int plies = 1 + int(splitmix64(rng) % uint64_t(maxPlies));
         for (int ply = 0; ply < plies && visited < count; ++ply) {
             if (legalMoves(p, list) == 0) break;
-            makeMove(p, undo, list.moveWords[nextRandom(rng) % list.count]);
+            makeMove(p, undo, list.moveWords[splitmix64(rng) % list.count]);
             if (!isSearchable(p)) break;
             visit(p);
             ++visited;

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/threads.h"
 
 SearchLimits Limits;
@@ -19,6 +20,9 @@ int32_t TrafficLimit = 2;
 int32_t TrafficDepth = 20;
 int32_t MultiPv = 1;
 int32_t MoveOverhead = 0;
+int32_t LimitStrength = 0;
+int32_t StrengthElo = StrengthEloMax;
+uint64_t StrengthNodeCap = 0;
 
 SearchClock Clock;
 int32_t SearchActive;
@@ -59,6 +63,9 @@ int checkTime() {
     const int iterationDepth = mainThread().iterationDepth.load(std::memory_order_relaxed);
     if (iterationDepth <= 2) return 0;
     if (iterationDepth / 2 >= 256) return stopSearch();
+    // A limited strength's cap holds in every mode: an analysis or a ponder search it ends
+    // still holds its answer for "stop" or "ponderhit", as any search that ends early does.
+    if (StrengthNodeCap && totalNodes() > StrengthNodeCap) return stopSearch();
 
     if (!(controlMode & ModeInfinite)) {
         if ((controlMode & ModeDepth) && iterationDepth > 2 * int(Limits.depth))

@@ -53,6 +53,11 @@ extern int32_t TrafficLimit;   // 0 Ultrafast .. 4 Ignore, default 2
 extern int32_t TrafficDepth;   // half-plies (the option's value doubled), default 20
 extern int32_t MultiPv;        // lines reported and searched in full, 1..256, default 1
 extern int32_t MoveOverhead;   // ms kept back on every move for lag, 0..5000, default 0
+extern int32_t LimitStrength;  // "UCI_LimitStrength", default 0
+extern int32_t StrengthElo;    // "UCI_Elo", clamped to the calibrated range
+
+// The node cap of a search at limited strength, 0 otherwise: set when the search starts.
+extern uint64_t StrengthNodeCap;
 
 struct SearchClock {
     double wallStart;

@@ -9,6 +9,7 @@
 #include "search/prune.h"
 #include "search/root.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "search/threads.h"
 #include "search/tt.h"
 
@@ -30,8 +31,10 @@ constexpr int MaxLines = 256;
 RootLine Lines[MaxLines];
 RootLine CompletedLines[MaxLines];
 int CompletedCount;
-// The "MultiPV" value the running search started with.
+// The lines the running search keeps, and those it reports ("MultiPV" when it started): a
+// search at limited strength keeps more lines than it reports, to pick among them.
 int LinesWanted = 1;
+int LinesReported = 1;
 
 void reportLines(const RootLine* lines, int count, int depthPlies, int selDepth) {
     for (int i = 0; i < count; ++i)
@@ -242,7 +245,8 @@ int RootSearch(SearchThread& t, int depth) {
     // anything, and only its lines are reported.
     const bool reports = t.index == 0;
     const bool infinite = reports && Limits.infinite != 0;
-    const bool severalLines = reports && LinesWanted > 1;
+    const bool keepsLines = reports && LinesWanted > 1;
+    const bool severalLines = reports && LinesReported > 1;
     RootLine helperLine;
     RootLine* const lines = reports ? Lines : &helperLine;
     const int wanted = reports ? LinesWanted : 1;
@@ -322,14 +326,15 @@ int RootSearch(SearchThread& t, int depth) {
     }
     if (reports && ShouldReport(depth, ReportIteration) && Reporter.pv) {
         if (severalLines && filled > 0)
-            reportLines(lines, filled, depth / 2, t.selDepth);
+            reportLines(lines, filled < LinesReported ? filled : LinesReported, depth / 2,
+                        t.selDepth);
         else
             Reporter.pv(best, depth / 2, t.selDepth, pv, 0);
     }
 
     // One assignment: the result an abort reports is always a whole iteration's.
     t.lastResult = SearchResult{bestMove, best, depth / 2, t.selDepth, pv};
-    if (severalLines) {
+    if (keepsLines) {
         for (int i = 0; i < filled; ++i) CompletedLines[i] = lines[i];
         CompletedCount = filled;
     }
@@ -372,14 +377,21 @@ void SearchDriver(const Position& position) {
     if (SearchActive) return;
     SearchActive = 1;
     SearchThread& main = mainThread();
-    LinesWanted = MultiPv < 1 ? 1 : MultiPv > MaxLines ? MaxLines : MultiPv;
+    LinesReported = MultiPv < 1 ? 1 : MultiPv > MaxLines ? MaxLines : MultiPv;
+    LinesWanted = LinesReported;
+    // Limited strength searches alone, so that its play depends neither on "Threads" nor on
+    // the threads' races, to the node cap, keeping the lines its pick chooses from.
+    const bool limited = LimitStrength != 0;
+    const StrengthSetting strength = strengthSetting(StrengthElo);
+    StrengthNodeCap = limited ? strength.nodeCap : 0;
+    if (limited && strength.lines > LinesWanted) LinesWanted = strength.lines;
     CompletedCount = 0;
     main.position = position;
     main.position.stack = &main.stack[0];
     main.position.history = &main.history;
     startClock();
     const bool depthMode = (controlMode & ModeDepth) && 2 * int(Limits.depth) < DeepestIteration;
-    startHelpers(depthMode ? 2 * int(Limits.depth) : DeepestIteration);
+    if (!limited) startHelpers(depthMode ? 2 * int(Limits.depth) : DeepestIteration);
     if (setjmp(main.abortPoint) == 0) {
         main.abortArmed = true;
         iterate(main);
@@ -388,9 +400,19 @@ void SearchDriver(const Position& position) {
     // Whatever ended the search, no helper may still be writing when the result is read.
     stopHelpers();
     // Both are printed after every search, whatever the options, from one result.
-    const SearchResult& result = chosenResult();
-    if (Reporter.pv && LinesWanted > 1 && CompletedCount > 0)
-        reportLines(CompletedLines, CompletedCount, result.depth, result.selDepth);
+    SearchResult result = chosenResult();
+    if (limited && CompletedCount > 1) {
+        int32_t scores[MaxLines];
+        for (int i = 0; i < CompletedCount; ++i) scores[i] = CompletedLines[i].score;
+        const RootLine& line =
+            CompletedLines[pickLine(scores, CompletedCount, strength, nextStrengthRandom())];
+        result.move = line.move;
+        result.score = line.score;
+        result.pv = line.pv;
+    }
+    if (Reporter.pv && LinesReported > 1 && CompletedCount > 0)
+        reportLines(CompletedLines, CompletedCount < LinesReported ? CompletedCount : LinesReported,
+                    result.depth, result.selDepth);
     else if (Reporter.pv)
         Reporter.pv(result.score, result.depth, result.selDepth, result.pv, 0);
     if (Reporter.bestMove) Reporter.bestMove(result.move, result.pv);

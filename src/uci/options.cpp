@@ -13,6 +13,7 @@
 #include "search/control.h"
 #include "search/search.h"
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/threads.h"
 #include "search/tt.h"
 #include "uci/output.h"
@@ -256,6 +257,16 @@ void setOption(const char* line) {
     // Read by the next "go": a search that runs keeps the values it started with.
     readSpin(line, "MultiPV value", 1, 256, MultiPv);
     readSpin(line, "Move Overhead value", 0, 5000, MoveOverhead);
+    readSpin(line, "UCI_Elo value", StrengthEloMin, StrengthEloMax, StrengthElo);
+    if (const char* k = std::strstr(line, "UCI_LimitStrength value ")) {
+        const char* value = k + std::strlen("UCI_LimitStrength value ");
+        while (isBlank(*value)) ++value;
+        const char* end = value;
+        while (*end && !isBlank(*end) && *end != '\n' && *end != '\r') ++end;
+        const std::string word(value, size_t(end - value));
+        if (equalsIgnoringCase(word, "true")) LimitStrength = 1;
+        if (equalsIgnoringCase(word, "false")) LimitStrength = 0;
+    }
     // "Ponder" only tells the GUI that the engine ponders when told "go ponder".
 }
 

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "search/control.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "search/threads.h"
 #include "uci/input.h"
 #include "uci/options.h"
@@ -60,6 +61,9 @@ void identify() {
     sendText("option name Move Overhead type spin default 0 min 0 max 5000 \n");
     sendText("option name Use NNUE type check default false \n");
     sendText("option name EvalFile type string default <empty> \n");
+    sendText("option name UCI_LimitStrength type check default false \n");
+    sendText("option name UCI_Elo type spin default %d min %d max %d \n", int(StrengthEloMax),
+             int(StrengthEloMin), int(StrengthEloMax));
     sendText("uciok\n");
 }
 

@@ -1,4 +1,5 @@
 // The command loop as a GUI sees it: exact replies, whole-line and prefix matching, exits.
+#include "search/strength.h"
 #include "support/engine_pipe.h"
 
 namespace {
@@ -17,6 +18,9 @@ const std::string UciReply =
     "option name Move Overhead type spin default 0 min 0 max 5000 \n"
     "option name Use NNUE type check default false \n"
     "option name EvalFile type string default <empty> \n"
+    "option name UCI_LimitStrength type check default false \n"
+    "option name UCI_Elo type spin default " + std::to_string(StrengthEloMax) + " min " +
+    std::to_string(StrengthEloMin) + " max " + std::to_string(StrengthEloMax) + " \n"
     "uciok\n";
 
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
