@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "board/perft.h"
 #include "platform/random.h"
 #include "search/strength.h"
 #include "search_support.h"
@@ -130,6 +131,7 @@ TEST(Strength, TheWeakestSettingPlaysAnotherMoveThanFullStrengthInAThirdOfTheOpe
     }
     int differ = 0;
     for (size_t i = 0; i < fens.size(); ++i) differ += full[i] != weak[i];
+    RecordProperty("differing", differ);
     EXPECT_GE(differ * 3, int(fens.size())) << differ << " of " << fens.size() << " differ";
 }
 
