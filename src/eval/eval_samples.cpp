@@ -24,7 +24,6 @@ std::vector<std::string> readFenLines(const char* path) {
 
 namespace {
 
-
 int legalMoves(Position& p, MoveList& list) {
     SearchStackEntry entry{};
     entry.lastTacticalTo = NoSquare;

@@ -28,6 +28,6 @@ void initEngine() {
     const char* reason = nullptr;
     installEmbeddedNetwork(reason);
     // Limited strength picks among its lines at random: each run of the engine differently.
-    seedStrengthRandom(uint64_t(
-        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    seedStrengthRandom(
+        uint64_t(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
 }

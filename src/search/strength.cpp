@@ -42,9 +42,9 @@ StrengthSetting strengthSetting(int elo) {
     const double f = double(a.elo - elo) / double(a.elo - b.elo);
     StrengthSetting s;
     s.elo = elo;
-    s.nodeCap = uint64_t(std::llround(
-        std::exp(std::log(double(a.nodeCap)) + (std::log(double(b.nodeCap)) -
-                                                std::log(double(a.nodeCap))) * f)));
+    s.nodeCap = uint64_t(
+        std::llround(std::exp(std::log(double(a.nodeCap)) +
+                              (std::log(double(b.nodeCap)) - std::log(double(a.nodeCap))) * f)));
     s.lines = lerp(a.lines, b.lines, f);
     s.temperature = lerp(a.temperature, b.temperature, f);
     s.dropMargin = lerp(a.dropMargin, b.dropMargin, f);
@@ -53,7 +53,9 @@ StrengthSetting strengthSetting(int elo) {
 
 int pickLine(const int32_t* scores, int count, const StrengthSetting& s, uint64_t random) {
     if (count <= 1 || s.temperature <= 0) return 0;
-    auto clamped = [](int32_t v) { return v > ScoreClamp ? ScoreClamp : v < -ScoreClamp ? -ScoreClamp : v; };
+    auto clamped = [](int32_t v) {
+        return v > ScoreClamp ? ScoreClamp : v < -ScoreClamp ? -ScoreClamp : v;
+    };
     const int best = clamped(scores[0]);
     double weights[256];
     double total = 0.0;

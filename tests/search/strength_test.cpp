@@ -1,5 +1,7 @@
 // Limited strength: what a rating sets, the pick among the root lines, and searches that
 // replay under a seed.
+#include "search/strength.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,7 +10,6 @@
 
 #include "board/perft.h"
 #include "platform/random.h"
-#include "search/strength.h"
 #include "search_support.h"
 
 namespace {
@@ -65,7 +66,8 @@ struct StrengthOptions {
 TEST(Strength, SettingsWeakenSteadilyAsTheRatingFallsAndClampOutsideTheRange) {
     StrengthSetting above = strengthSetting(StrengthEloMax);
     EXPECT_EQ(strengthSetting(StrengthEloMax + 500).nodeCap, above.nodeCap);
-    EXPECT_EQ(strengthSetting(StrengthEloMin - 500).nodeCap, strengthSetting(StrengthEloMin).nodeCap);
+    EXPECT_EQ(strengthSetting(StrengthEloMin - 500).nodeCap,
+              strengthSetting(StrengthEloMin).nodeCap);
     for (int elo = StrengthEloMax - 1; elo >= StrengthEloMin; --elo) {
         const StrengthSetting s = strengthSetting(elo);
         SCOPED_TRACE(elo);

@@ -27,9 +27,10 @@ TEST_F(LimitedEngine, TheNodeCapHoldsInEveryModeAndHeldSearchesWaitForTheirRelea
     // The cap is looked at every 1024 nodes, after a first iteration that always completes.
     const uint64_t most = cap + 1024 + 2000;
     const std::string position = "position startpos moves e2e4 e7e5 g1f3";
-    ASSERT_TRUE(engine.send("setoption name UCI_LimitStrength value true\n"
-                            "setoption name UCI_Elo value 0\n" +
-                            position));
+    ASSERT_TRUE(
+        engine.send("setoption name UCI_LimitStrength value true\n"
+                    "setoption name UCI_Elo value 0\n" +
+                    position));
     for (const char* go : {"go wtime 600000 btime 600000", "go nodes 100000000", "go depth 30",
                            "go movetime 60000"}) {
         SCOPED_TRACE(go);
@@ -57,10 +58,11 @@ TEST_F(LimitedEngine, TheNodeCapHoldsInEveryModeAndHeldSearchesWaitForTheirRelea
 
 TEST_F(LimitedEngine, OptionValuesAreClampedAndOnlyTrueOrFalseSwitchTheLimit) {
     const uint64_t strongest = strengthSetting(StrengthEloMax).nodeCap;
-    ASSERT_TRUE(engine.send("setoption name UCI_Elo value 99999\n"
-                            "setoption name UCI_LimitStrength value true\n"
-                            "setoption name UCI_LimitStrength value maybe\n"
-                            "position startpos"));
+    ASSERT_TRUE(
+        engine.send("setoption name UCI_Elo value 99999\n"
+                    "setoption name UCI_LimitStrength value true\n"
+                    "setoption name UCI_LimitStrength value maybe\n"
+                    "position startpos"));
     EXPECT_LE(finalNodes(engine.go("go nodes 100000000", 20000)), strongest + 1024 + 2000);
     ASSERT_TRUE(engine.send("setoption name UCI_LimitStrength value false"));
     EXPECT_GT(finalNodes(engine.go("go nodes " + std::to_string(3 * strongest), 20000)),

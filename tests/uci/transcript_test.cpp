@@ -19,8 +19,10 @@ const std::string UciReply =
     "option name Use NNUE type check default false \n"
     "option name EvalFile type string default <empty> \n"
     "option name UCI_LimitStrength type check default false \n"
-    "option name UCI_Elo type spin default " + std::to_string(StrengthEloMax) + " min " +
-    std::to_string(StrengthEloMin) + " max " + std::to_string(StrengthEloMax) + " \n"
+    "option name UCI_Elo type spin default " +
+    std::to_string(StrengthEloMax) + " min " + std::to_string(StrengthEloMin) + " max " +
+    std::to_string(StrengthEloMax) +
+    " \n"
     "uciok\n";
 
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
