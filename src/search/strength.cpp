@@ -11,11 +11,11 @@ namespace {
 // straight line in its logarithm and the rest on straight lines.
 // Provisional until the calibration matches have run: the ratings are the targets.
 constexpr StrengthSetting Levels[] = {
-    {2050, 120000, 4, 12, 40},  //
-    {1850, 24000, 4, 25, 80},   //
-    {1650, 6000, 5, 45, 130},   //
-    {1450, 2000, 5, 75, 200},   //
-    {1300, 1024, 6, 110, 300},  //
+    {2050, 1000000, 4, 0, 0},  //
+    {1850, 250000, 4, 5, 15},  //
+    {1650, 60000, 5, 12, 35},  //
+    {1450, 15000, 5, 25, 70},  //
+    {1300, 5000, 6, 40, 110},  //
 };
 constexpr int LevelCount = int(std::size(Levels));
 
