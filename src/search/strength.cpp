@@ -12,10 +12,11 @@ namespace {
 // Provisional until the calibration matches have run: the ratings are the targets.
 constexpr StrengthSetting Levels[] = {
     {2050, 1000000, 4, 0, 0},  //
-    {1850, 250000, 4, 5, 15},  //
-    {1650, 60000, 5, 12, 35},  //
-    {1450, 15000, 5, 25, 70},  //
-    {1300, 5000, 6, 40, 110},  //
+    {1900, 440000, 4, 1, 4},   //
+    {1750, 220000, 4, 2, 8},   //
+    {1600, 120000, 4, 3, 12},  //
+    {1450, 70000, 5, 4, 16},   //
+    {1300, 45000, 5, 5, 20},   //
 };
 constexpr int LevelCount = int(std::size(Levels));
 

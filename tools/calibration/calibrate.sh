@@ -12,7 +12,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
+repo=$(git -C "$here" rev-parse --show-toplevel)
 out=${1:-$HOME/tolvo-calibration}
 levels=(${LEVELS:-2050 1850 1650 1450 1300})
 games=${GAMES:-200}
@@ -37,8 +37,11 @@ options_for() {  # the selfplay options of one engine: "full" or a rating
     fi
 }
 
-above=full
-for level in "${levels[@]}"; do
+# The weakest link first: the links are independent matches, and the weak ones are quick, so
+# a level that misses its range shows early, while only the link above it is still to play.
+for ((i = ${#levels[@]} - 1; i >= 0; i--)); do
+    level=${levels[i]}
+    above=$([ "$i" -eq 0 ] && echo full || echo "${levels[i - 1]}")
     result=$out/link-$level.result
     if [ ! -s "$result" ]; then
         log "link $above against $level: $games games at $tc"
@@ -57,7 +60,6 @@ for level in "${levels[@]}"; do
         echo "$((wa + wb)) $((da + db)) $((la + lb))" > "$result"
         log "link $above against $level: $(cat "$result") (W D L of $above)"
     fi
-    above=$level
 done
 
 # The table: each link's gap with its 95% interval, and the ratings down the chain from the
