@@ -14,7 +14,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(git -C "$here" rev-parse --show-toplevel)
 out=${1:-$HOME/tolvo-calibration}
-levels=(${LEVELS:-2050 1850 1650 1450 1300})
+levels=(${LEVELS:-2076 1881 1690 1547 1330 1181})
 games=${GAMES:-200}
 tc=${TC:-10+0.1}
 build=${BUILD:-$repo/build}
