@@ -127,9 +127,12 @@ windows:
 	@cmake --build $(WINDOWS_DIR) -j $(JOBS) --target $(RELEASE_TARGETS) tolvo-windows-pipe-host >&2
 
 # The Windows engine under the runtime layer, started through a Windows pipe as a Windows GUI
-# starts it; whatever the session's outcome, no Windows process outlives it.
+# starts it; whatever the session's outcome, no Windows process outlives it. The runtime layer
+# sets up its state on its first start, which can outlast the session's timeouts, so that is
+# done and waited for first.
 windows-smoke: windows
 	@$(call need,$(WINE),wine64)
+	@$(WINE_ENV) $(WINE) wineboot --init >/dev/null 2>&1; $(WINE_ENV) $(WINESERVER) -w
 	@$(WINE_ENV) tests/smoke/uci_smoke.sh $(WINE) $(WINDOWS_DIR)/tolvo-windows-pipe-host.exe \
 		$(WINDOWS_DIR)/tolvo.exe; status=$$?; $(WINE_ENV) $(WINESERVER) -k 2>/dev/null; exit $$status
 
