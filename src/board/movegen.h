@@ -12,7 +12,9 @@ struct MoveList {
     int16_t scores[MaxMoves];
 };
 
-inline void clearList(MoveList& l) { l.cursor = l.count = 0; }
+inline void clearList(MoveList& l) {
+    l.cursor = l.count = 0;
+}
 // Appends unless the list is full: no generator ever writes past the 255 slots.
 inline void pushMove(MoveList& l, Move m, int score) {
     if (l.count < MaxMoves) {

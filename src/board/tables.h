@@ -33,12 +33,15 @@ extern Bitboard PhalanxMask[64];
 extern Bitboard KeySquares[2][64];
 
 inline Bitboard BishopAttacks(int s, Bitboard occ) {
-    return SliderAttacks[BishopOffset[s] + (((occ & BishopMask[s]) * BishopMagic[s]) >> BishopShift[s])];
+    return SliderAttacks[BishopOffset[s] +
+                         (((occ & BishopMask[s]) * BishopMagic[s]) >> BishopShift[s])];
 }
 inline Bitboard RookAttacks(int s, Bitboard occ) {
     return SliderAttacks[RookOffset[s] + (((occ & RookMask[s]) * RookMagic[s]) >> RookShift[s])];
 }
-inline Bitboard QueenAttacks(int s, Bitboard occ) { return BishopAttacks(s, occ) | RookAttacks(s, occ); }
+inline Bitboard QueenAttacks(int s, Bitboard occ) {
+    return BishopAttacks(s, occ) | RookAttacks(s, occ);
+}
 
 // Attack set of a piece code from a square through an occupancy (leapers ignore it).
 using AttackFunction = Bitboard (*)(int square, Bitboard occupancy);

@@ -38,20 +38,40 @@ constexpr Move KindCastle = 0x1000;
 constexpr Move KindEnPassant = 0x2000;
 constexpr Move KindDoublePush = 0x3000;
 
-constexpr int moveFrom(Move m) { return m & 63; }
-constexpr int moveTo(Move m) { return (m >> 6) & 63; }
-constexpr int moveKind(Move m) { return m & 0xF000; }
-constexpr bool isPromotion(Move m) { return (m & 0xF000) > 0x3000; }
-constexpr int promotionPiece(Move m) { return m >> 12; }
+constexpr int moveFrom(Move m) {
+    return m & 63;
+}
+constexpr int moveTo(Move m) {
+    return (m >> 6) & 63;
+}
+constexpr int moveKind(Move m) {
+    return m & 0xF000;
+}
+constexpr bool isPromotion(Move m) {
+    return (m & 0xF000) > 0x3000;
+}
+constexpr int promotionPiece(Move m) {
+    return m >> 12;
+}
 constexpr Move makeMoveWord(int from, int to, int kind = KindNormal) {
     return Move(from | (to << 6) | kind);
 }
 
-constexpr int fileOf(int s) { return s & 7; }
-constexpr int rankOf(int s) { return s >> 3; }
-constexpr int colorOf(int code) { return code & 1; }
-constexpr bool isPawn(int code) { return code == WhitePawn || code == BlackPawn; }
-constexpr bool isKing(int code) { return code == WhiteKing || code == BlackKing; }
+constexpr int fileOf(int s) {
+    return s & 7;
+}
+constexpr int rankOf(int s) {
+    return s >> 3;
+}
+constexpr int colorOf(int code) {
+    return code & 1;
+}
+constexpr bool isPawn(int code) {
+    return code == WhitePawn || code == BlackPawn;
+}
+constexpr bool isKing(int code) {
+    return code == WhiteKing || code == BlackKing;
+}
 
 // A middle-game and an end-game score in one word: mg * 65536 + eg, added as plain integers.
 using PackedScore = int32_t;
@@ -59,14 +79,22 @@ using PackedScore = int32_t;
 constexpr PackedScore pack(int mg, int eg) {
     return PackedScore(uint32_t(mg) * 65536u + uint32_t(eg));
 }
-constexpr int unpackEg(PackedScore w) { return int16_t(uint16_t(uint32_t(w) & 0xFFFF)); }
+constexpr int unpackEg(PackedScore w) {
+    return int16_t(uint16_t(uint32_t(w) & 0xFFFF));
+}
 constexpr int unpackMg(PackedScore w) {
     return int16_t(uint16_t(uint32_t((w >> 16) + (unpackEg(w) < 0 ? 1 : 0)) & 0xFFFF));
 }
 
-inline int lsb(Bitboard b) { return __builtin_ctzll(b); }
-inline int msb(Bitboard b) { return 63 - __builtin_clzll(b); }
-inline int popcount(Bitboard b) { return __builtin_popcountll(b); }
+inline int lsb(Bitboard b) {
+    return __builtin_ctzll(b);
+}
+inline int msb(Bitboard b) {
+    return 63 - __builtin_clzll(b);
+}
+inline int popcount(Bitboard b) {
+    return __builtin_popcountll(b);
+}
 inline int popLsb(Bitboard& b) {
     int s = __builtin_ctzll(b);
     b &= b - 1;

@@ -9,7 +9,8 @@ namespace {
 PackedScore group(const char* fen, PieceTermGroup g, Color side) {
     auto p = positionFrom(fen);
     PieceTermTrace t{};
-    evaluatePieces(*p, probeMaterial(*p, ToolEvalCaches.material), probePawns(*p, ToolEvalCaches.pawns), &t);
+    evaluatePieces(*p, probeMaterial(*p, ToolEvalCaches.material),
+                   probePawns(*p, ToolEvalCaches.pawns), &t);
     return t.group[g][side];
 }
 
@@ -75,7 +76,9 @@ TEST(PieceTerms, EachTermScoresAsWorkedOut) {
         const PackedScore base = c.without ? group(c.without, c.group, c.side) : 0;
         EXPECT_EQ(group(c.fen, c.group, c.side) - base, c.score) << c.fen;
     }
-    EXPECT_EQ(probePawns(*positionFrom("7k/R7/8/5N2/8/8/8/K1Q5 w - - 0 1"), ToolEvalCaches.pawns).shelter[Black], 105);
+    EXPECT_EQ(probePawns(*positionFrom("7k/R7/8/5N2/8/8/8/K1Q5 w - - 0 1"), ToolEvalCaches.pawns)
+                  .shelter[Black],
+              105);
 }
 
 }  // namespace
