@@ -3,7 +3,8 @@
 // games' results as training records (datagen/record.h).
 //
 //   tolvo-datagen --out PREFIX [--seed S] [--jobs N] [--positions P | --games G] [--nodes N]
-//                 [--random-plies R] [--hash MB]
+//                 [--random-plies R] [--hash MB] [--wide-share P --wide-plies R --wide-margin M]
+//                 [--learned | --evalfile FILE]
 //   tolvo-datagen --openings FILE --count C [--seed S] [--nodes N] [--random-plies R]
 //
 // The search keeps its state in globals, so each job is a process of its own: with --jobs N
@@ -28,6 +29,7 @@
 #include "board/movegen.h"
 #include "board/movetext.h"
 #include "datagen/record.h"
+#include "learned.h"
 #include "platform/platform.h"
 #include "platform/random.h"
 #include "search/control.h"
@@ -60,7 +62,15 @@ const char* const Usage =
     "  --margin M         an opening is kept when its search scores it within +-M\n"
     "                     centipawns (default 100)\n"
     "  --depth D          openings only: that search goes to depth D instead of the node\n"
-    "                     limit\n";
+    "                     limit\n"
+    "  --wide-share P     P percent of the games open with --wide-plies random plies kept\n"
+    "                     within --wide-margin, so that the data holds unbalanced positions\n"
+    "                     too (default 0)\n"
+    "  --wide-plies R     random plies of those openings (default 16)\n"
+    "  --wide-margin M    their margin in centipawns (default 400)\n"
+    "  --learned          play and label with the built-in network instead of the\n"
+    "                     hand-written evaluation\n"
+    "  --evalfile FILE    play and label with the network in FILE\n";
 
 constexpr int OpeningTries = 100000;
 // Adjudication. A win: the last WinPlies scores (both sides' searches) all at least WinScore
@@ -89,6 +99,11 @@ struct Settings {
     // margin; a depth, for match openings, makes that search deeper than the data's.
     int margin = 100;
     int depth = 0;
+    // A share of the games opens wider: more random plies, kept within a wider margin.
+    int wideShare = 0;
+    int widePlies = 16;
+    int wideMargin = 400;
+    EvaluationChoice evaluation;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -114,6 +129,7 @@ Settings parseArguments(int argc, char** argv) {
             std::fputs(Usage, stdout);
             std::exit(0);
         }
+        if (takeEvaluationFlag(argc, argv, i, s.evaluation)) continue;
         if (i + 1 >= argc) usageError("unknown argument or missing value: " + a);
         const char* v = argv[++i];
         if (a == "--out")
@@ -140,6 +156,12 @@ Settings parseArguments(int argc, char** argv) {
             s.margin = int(wholeNumber("--margin", v, 0, 10000));
         else if (a == "--depth")
             s.depth = int(wholeNumber("--depth", v, 1, 60));
+        else if (a == "--wide-share")
+            s.wideShare = int(wholeNumber("--wide-share", v, 0, 100));
+        else if (a == "--wide-plies")
+            s.widePlies = int(wholeNumber("--wide-plies", v, 0, 100));
+        else if (a == "--wide-margin")
+            s.wideMargin = int(wholeNumber("--wide-margin", v, 0, 10000));
         else
             usageError("unknown argument " + a);
     }
@@ -147,6 +169,8 @@ Settings parseArguments(int argc, char** argv) {
     if (!s.openings.empty() && s.count == 0) usageError("--openings needs --count");
     if (!s.openings.empty() && s.jobs != 1) usageError("--openings runs as one job");
     if (s.openings.empty() && s.depth) usageError("--depth is for --openings");
+    if (!s.openings.empty() && s.wideShare) usageError("--wide-share is for --out");
+    if (s.evaluation.simd) usageError("--simd is for the bench and evaluation tools");
     if (s.positions == 0 && s.games == 0) s.positions = 100000;
     return s;
 }
@@ -232,10 +256,15 @@ bool isLegalMove(Position& p, Move m) {
     return false;
 }
 
+struct OpeningShape {
+    int plies;
+    int margin;
+};
+
 // Random legal plies from the start position, tried again until the search scores the
 // position they reach within the margin. Returns that search, which the game goes on from.
-SearchOutcome randomOpening(GameBoard& g, Random& random, const Settings& s) {
-    const int plies = s.randomPlies;
+SearchOutcome randomOpening(GameBoard& g, Random& random, const Settings& s, OpeningShape shape) {
+    const int plies = shape.plies;
     for (int tries = 0; tries < OpeningTries; ++tries) {
         selfplay::resetBoard(g, StartFen);
         bool playable = true;
@@ -247,7 +276,7 @@ SearchOutcome randomOpening(GameBoard& g, Random& random, const Settings& s) {
         }
         if (!playable || selfplay::gameEnding(g) != Ending::None) continue;
         const SearchOutcome first = searchPosition(g.pos, s.nodes, s.depth);
-        if (first.score >= -s.margin && first.score <= s.margin) return first;
+        if (first.score >= -shape.margin && first.score <= shape.margin) return first;
     }
     std::fprintf(stderr, "tolvo-datagen: no balanced opening in %d tries of %d random plies\n",
                  OpeningTries, plies);
@@ -312,11 +341,15 @@ void playGame(const Settings& s, uint64_t number, std::vector<TrainingRecord>& r
     // Nothing an earlier game left in the table or the move-ordering memory may steer this one.
     clearSearchState();
     Random random = streamRandom(s.seed, DataStream, number);
+    // Drawn only when wide openings are asked for, so that every other run keeps its stream.
+    const bool wide = s.wideShare > 0 && random.below(100) < uint64_t(s.wideShare);
+    const OpeningShape shape =
+        wide ? OpeningShape{s.widePlies, s.wideMargin} : OpeningShape{s.randomPlies, s.margin};
     static GameBoard g;
-    SearchOutcome searched = randomOpening(g, random, s);
+    SearchOutcome searched = randomOpening(g, random, s, shape);
     const size_t first = records.size();
     std::vector<int> whiteScores;
-    int ply = s.randomPlies;
+    int ply = shape.plies;
     int result = 0;
     GameEnd end = EndLength;
     for (;;) {
@@ -470,7 +503,7 @@ int writeOpenings(const Settings& s) {
     uint64_t written = 0, repeated = 0;
     while (written < s.count) {
         clearSearchState();
-        randomOpening(g, random, s);
+        randomOpening(g, random, s, OpeningShape{s.randomPlies, s.margin});
         if (!seen.insert(g.pos.key).second) {
             // The same opening twice would play the same games twice.
             if (++repeated > 100 * s.count) break;
@@ -594,6 +627,9 @@ int main(int argc, char** argv) {
     Reporter = SearchReporter{};
     Reporter.pv = recordScore;
     Reporter.bestMove = recordMove;
+    if (!applyEvaluationChoice(s.evaluation)) return 2;
+    std::fprintf(stderr, "seed %" PRIu64 ": evaluation %s\n", s.seed,
+                 describeEvaluation(s.evaluation).c_str());
     const int status = s.openings.empty() ? runJob(s) : writeOpenings(s);
     shutdownSearchThreads();
     return status;

@@ -226,6 +226,33 @@ TEST_F(DatagenRun, JobsRunAsSeedsOfTheirOwnAndARerunSkipsCompleteFiles) {
     EXPECT_EQ(readFile(dir + "/j-12.bin"), "kept");
 }
 
+TEST_F(DatagenRun, NetworkRunsLabelWithTheNetworkAndRepeat) {
+    const std::string args = " --seed 11 --games 2 --nodes 300 --out ";
+    run(args + dir + "/hand");
+    const std::string learned = run(args + dir + "/net --learned");
+    EXPECT_NE(learned.find("evaluation network (embedded)"), std::string::npos) << learned;
+    run(args + dir + "/again --learned");
+    const std::string bytes = readFile(dir + "/net-11.bin");
+    ASSERT_GT(bytes.size(), 0u);
+    EXPECT_EQ(bytes, readFile(dir + "/again-11.bin"));
+    // The same games with the hand-written evaluation score otherwise.
+    EXPECT_NE(bytes, readFile(dir + "/hand-11.bin"));
+    run(args + dir + "/missing --evalfile " + dir + "/no-such.nnue", 2);
+}
+
+TEST_F(DatagenRun, WideOpeningsPlayMoreRandomPliesAndLeaveOtherRunsAsTheyWere) {
+    const std::string args = " --seed 11 --games 3 --nodes 300 --out ";
+    run(args + dir + "/plain");
+    run(args + dir + "/zero --wide-share 0");
+    EXPECT_EQ(readFile(dir + "/plain-11.bin"), readFile(dir + "/zero-11.bin"));
+    run(args + dir + "/wide --wide-share 100 --wide-plies 14 --wide-margin 600");
+    const std::vector<TrainingRecord> records = readRecords(dir + "/wide-11.bin");
+    ASSERT_FALSE(records.empty());
+    for (const TrainingRecord& r : records)
+        EXPECT_GE(r.ply, 14) << "a random opening ply was written: " << recordToFen(r);
+    run("--openings " + dir + "/o.fen --count 1 --wide-share 10", 2);
+}
+
 TEST_F(DatagenRun, OpeningsAreDistinctPlayablePositionsAfterTheRandomPlies) {
     const std::string path = dir + "/openings.fen";
     run("--openings " + path + " --count 6 --seed 777 --nodes 300");
