@@ -76,10 +76,26 @@ double iterationFactor(const SearchThread& t, int score, int previous, bool chan
     return changed ? 1.25 : 1.0;
 }
 
+// Whether a line's score is a mate, won or lost, that the iteration of that many half-plies
+// proved: no deeper iteration changes it.
+bool mateProven(int score, int depth) {
+    const int plies = MateScore - (score < 0 ? -score : score);
+    return plies >= 0 && plies <= MateScore - MateBound && plies <= depth / 2;
+}
+
 // Whether an iteration's root score ends the search. Any mate for the side to move does,
 // except in a mate search, which wants a mate in at most the asked number of moves and
-// goes on past a longer one; a root without moves has nothing to find either way.
-bool searchSettled(const SearchThread& t, int score) {
+// goes on past a longer one; a root without moves has nothing to find either way. With
+// several lines reported, each of them must have its mate proven: a mate on line 1 leaves
+// the other lines still to be deepened.
+bool searchSettled(const SearchThread& t, int score, int depth) {
+    if (!(controlMode & ModeMate) && LinesReported > 1 && t.rootMoves.count > 1) {
+        const int k = LinesReported < t.rootMoves.count ? LinesReported : t.rootMoves.count;
+        if (CompletedCount < k) return false;
+        for (int i = 0; i < k; ++i)
+            if (!mateProven(CompletedLines[i].score, depth)) return false;
+        return true;
+    }
     if (!(controlMode & ModeMate)) return score > MateBound;
     if (t.rootMoves.count == 0) return true;
     const int wanted = Limits.mate;
@@ -121,7 +137,7 @@ void iterate(SearchThread& t) {
         previousFactor = f;
         PreviousScore = score;
         SoftStopAllowed = 1;
-        if (searchSettled(t, score)) return;
+        if (searchSettled(t, score, depth)) return;
         depth += 2;
         t.iterationDepth.store(depth, std::memory_order_relaxed);
         checkTime();

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/random.h"
+#include "search/state.h"
 
 namespace {
 
@@ -56,6 +57,9 @@ StrengthSetting strengthSetting(int elo) {
 
 int pickLine(const int32_t* scores, int count, const StrengthSetting& s, uint64_t random) {
     if (count <= 1 || s.temperature <= 0) return 0;
+    // A mate is played when there is one, the shortest (line 1, as the lines are ranked);
+    // a line that is mated only when every line is. The clamp below would hide both.
+    if (scores[0] > MateBound || scores[0] < -MateBound) return 0;
     auto clamped = [](int32_t v) {
         return v > ScoreClamp ? ScoreClamp : v < -ScoreClamp ? -ScoreClamp : v;
     };
@@ -65,7 +69,7 @@ int pickLine(const int32_t* scores, int count, const StrengthSetting& s, uint64_
     int candidates = 0;
     for (int i = 0; i < count && i < int(std::size(weights)); ++i) {
         const int behind = best - clamped(scores[i]);
-        if (behind > s.dropMargin) break;
+        if (behind > s.dropMargin || scores[i] < -MateBound) break;
         weights[i] = std::exp(-double(behind) / double(s.temperature));
         total += weights[i];
         candidates = i + 1;

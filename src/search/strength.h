@@ -22,7 +22,8 @@ StrengthSetting strengthSetting(int elo);
 
 // The line to play among `count` root lines, best first, by their scores: each line within
 // the drop margin of line 1 is taken with a probability proportional to
-// exp((score - best) / temperature), scores clamped to +-1000 first. `random` is a uniform
+// exp((score - best) / temperature), scores clamped to +-1000 first. A mate on line 1 is
+// always played, and a line that is mated never while line 1 is not. `random` is a uniform
 // draw of 64 bits.
 int pickLine(const int32_t* scores, int count, const StrengthSetting& s, uint64_t random);
 

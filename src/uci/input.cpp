@@ -1,7 +1,5 @@
 #include "uci/input.h"
 
-#include <cstring>
-
 #include "platform/platform.h"
 #include "search/control.h"
 #include "uci/output.h"
@@ -61,16 +59,9 @@ void waitForRelease() {
             endOfInput();
             break;
         }
-        // Only what releases the wait, ends the process or must be answered at any time is
-        // acted on; every other line is dropped.
-        if (std::strcmp(line, "ponderhit") == 0) {
-            Limits.ponderhitReceived = 1;
-        } else if (std::strcmp(line, "stop") == 0) {
-            Limits.stopRequested = 1;
-        } else if (std::strcmp(line, "quit") == 0) {
-            QuitProcess();
-        } else if (std::strcmp(line, "isready") == 0) {
-            sendText("readyok\n");
-        }
+        // Every line is run as the periodic check runs it during the search: a GUI cannot
+        // tell a held answer from a running search, so "go" is ignored, "position" replaces
+        // the game position, and the options wait for the search's end as they would.
+        dispatchCommand(line);
     }
 }

@@ -13,5 +13,5 @@ bool inputEnded();
 // Reads and dispatches one waiting line, never blocking when none waits.
 void pollInput();
 // Holds "bestmove" back until the GUI releases it: "ponderhit" or "stop" after "go ponder",
-// "stop" after "go infinite". "isready" is answered meanwhile, "quit" ends the process.
+// "stop" after "go infinite". Meanwhile every line is dispatched as during the search.
 void waitForRelease();

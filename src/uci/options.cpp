@@ -147,15 +147,31 @@ bool equalsIgnoringCase(const std::string& text, const char* word) {
     return true;
 }
 
+// Scores and moves the table holds from another evaluation would steer the next search as
+// if they were this one's: a change of evaluation empties it as "Clear Hash" does.
+void clearHashIfEvaluationChanged(uint32_t before) {
+    if (EvaluationId != before) clearHash();
+}
+
 void applyUseNetwork(bool on) {
+    const uint32_t before = EvaluationId;
     if (!enableNetwork(on))
         sendText(
             "info string Use NNUE: no valid network is loaded, the evaluation stays as it is\n");
+    clearHashIfEvaluationChanged(before);
+}
+
+// A path as sent may hold control characters that would break the line it is echoed in.
+std::string printablePath(const std::string& path) {
+    std::string shown = path;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return shown;
 }
 
 // Empty (or "<empty>") is the network the engine carries; anything else a file's path. A file
 // that cannot be used leaves the network in use as it is.
-void applyEvalFile(const std::string& path) {
+void installEvalFile(const std::string& path) {
     if (path.empty() || path == "<empty>") {
         const char* reason = nullptr;
         if (!installEmbeddedNetwork(reason))
@@ -166,12 +182,18 @@ void applyEvalFile(const std::string& path) {
     auto net = std::make_unique<Network>();
     char reason[256];
     if (!loadNetworkFile(path.c_str(), *net, reason, sizeof reason)) {
-        sendText("info string EvalFile %s not loaded: %s; the network in use stays\n", path.c_str(),
-                 reason);
+        sendText("info string EvalFile %s not loaded: %s; the network in use stays\n",
+                 printablePath(path).c_str(), reason);
         return;
     }
     installNetwork(*net);
-    sendText("info string EvalFile %s loaded\n", path.c_str());
+    sendText("info string EvalFile %s loaded\n", printablePath(path).c_str());
+}
+
+void applyEvalFile(const std::string& path) {
+    const uint32_t before = EvaluationId;
+    installEvalFile(path);
+    clearHashIfEvaluationChanged(before);
 }
 
 // The two network options have a reader of their own: such a line is not scanned for the

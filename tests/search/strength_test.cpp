@@ -96,12 +96,23 @@ TEST(Strength, PickTakesOnlyLinesWithinTheMarginWeightedByScore) {
     EXPECT_NEAR(counts[0] / 20000.0, 0.593, 0.02);
     EXPECT_NEAR(counts[1] / 20000.0, 0.325, 0.02);
     EXPECT_NEAR(counts[2] / 20000.0, 0.082, 0.02);
-    // Scores are clamped to +-1000 first: a mate and a big material win weigh the same.
-    const int32_t decided[] = {29990, 1500, 200};
+    // Scores are clamped to +-1000 first: two big material wins weigh the same.
+    const int32_t decided[] = {1800, 1500, 200};
     EXPECT_EQ(pickLine(decided, 3, s, lowest), 0);
     EXPECT_EQ(pickLine(decided, 3, s, highest), 1);
     EXPECT_EQ(pickLine(decided, 3, s, highest / 2 - 1000), 0);
     EXPECT_EQ(pickLine(decided, 3, s, highest / 2 + 1000000), 1);
+    // But a mate is never passed over, and the shortest comes first.
+    const int32_t mates[] = {29997, 29991, 1500, 200};
+    for (uint64_t draw : {lowest, highest / 2 + 1000000, highest})
+        EXPECT_EQ(pickLine(mates, 4, s, draw), 0);
+    // A line that is mated is never played while another is not ...
+    const int32_t mated[] = {-990, -1200, -29990, -29996};
+    EXPECT_EQ(pickLine(mated, 4, s, highest), 1);
+    for (int i = 0; i < 2000; ++i) EXPECT_LE(pickLine(mated, 4, s, splitmix64(state)), 1);
+    // ... and when every line is, the longest mate is.
+    const int32_t lost[] = {-29980, -29990, -29996};
+    for (uint64_t draw : {lowest, highest}) EXPECT_EQ(pickLine(lost, 3, s, draw), 0);
     // One line, or no temperature: line 1.
     EXPECT_EQ(pickLine(scores, 1, s, highest), 0);
     s.temperature = 0;

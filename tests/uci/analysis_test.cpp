@@ -170,4 +170,55 @@ TEST_F(Analysis, ClearHashMakesTheNextSearchRunAsTheFirstOne) {
     EXPECT_EQ(nodesOf(engine.go("go depth 9")), first);
 }
 
+// The evaluation in use is part of what the table's scores and moves mean: switching it (the
+// network on or off, or another network file installed) empties the table as the button does,
+// between searches or, sent during one, when it has ended.
+TEST_F(Analysis, AChangeOfEvaluationEmptiesTheTableAsClearHashDoes) {
+    ASSERT_TRUE(engine.send("position startpos moves e2e4"));
+    const uint64_t handWritten = nodesOf(engine.go("go depth 6"));
+    set("Use NNUE", "true");
+    const uint64_t switched = nodesOf(engine.go("go depth 6"));
+    ASSERT_TRUE(engine.send("setoption name Clear Hash"));
+    EXPECT_EQ(nodesOf(engine.go("go depth 6")), switched);
+    // Another network (the built-in one, installed again) is another evaluation too.
+    set("EvalFile", "<empty>");
+    EXPECT_EQ(nodesOf(engine.go("go depth 6")), switched);
+    // Sent during a search, the switch back waits for its end, and the table is emptied then.
+    ASSERT_TRUE(engine.send("go infinite\nsetoption name Use NNUE value false"));
+    engine.ready();
+    ASSERT_TRUE(engine.send("stop") && engine.until("bestmove"));
+    EXPECT_EQ(nodesOf(engine.go("go depth 6")), handWritten);
+    // A line that changes nothing keeps the table.
+    set("Use NNUE", "false");
+    EXPECT_NE(nodesOf(engine.go("go depth 6")), handWritten);
+}
+
+// Scholar's mate: Qxf7 mates at once, the other lines are ordinary. A mate on line 1 does not
+// end the search while the other lines have no settled score.
+TEST_F(Analysis, AMateOnLineOneLeavesTheOtherLinesToReachTheirDepth) {
+    const std::string position =
+        "position fen r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4";
+    set("MultiPV", "3");
+    ASSERT_TRUE(engine.send(position));
+    const std::vector<std::string> lines = engine.go("go depth 8");
+    expectLines(position, lines, 3, true);
+    for (size_t i = lines.size() - 4; i < lines.size() - 1; ++i)
+        EXPECT_TRUE(startsWith(lines[i], "info depth 8 ")) << lines[i];
+    EXPECT_EQ(fieldOf(lines[lines.size() - 4], "mate"), "1");
+    EXPECT_EQ(bestMoveOf(lines), "h5f7");
+    // At one line the mate ends the search at once, as before.
+    set("MultiPV", "1");
+    const std::vector<std::string> single = engine.go("go depth 8");
+    EXPECT_TRUE(startsWith(lastWithPrefix(single, "info depth"), "info depth 1 "))
+        << lastWithPrefix(single, "info depth");
+    // Lines that are all mates end the search as soon as each is proven: White mates by Ra8
+    // and by Qb8.
+    set("MultiPV", "2");
+    ASSERT_TRUE(engine.send("position fen 6k1/5ppp/8/8/8/8/1Q6/R5K1 w - - 0 1"));
+    const std::vector<std::string> mates = engine.go("go depth 30", 20000);
+    EXPECT_TRUE(startsWith(lastWithPrefix(mates, "info depth"), "info depth 1 "))
+        << lastWithPrefix(mates, "info depth");
+    EXPECT_EQ(countPrefix(mates, "info depth 1 seldepth"), 2);
+}
+
 }  // namespace

@@ -50,15 +50,51 @@ TEST_F(LiveSearch, InfiniteAndPonderResultsAreHeldUntilReleasedThenAnsweredOnceA
     }
 }
 
-TEST_F(LiveSearch, PonderWaitAfterAnEarlyMateAnswersIsreadyAndDropsOtherLines) {
+TEST_F(LiveSearch, PonderWaitAfterAnEarlyMateAnswersLinesAsTheRunningSearchDoes) {
     start(MateInOne, "go ponder wtime 60000 btime 60000", 400);
-    // The search has ended; its result waits. "isready" is answered, "uci" is dropped.
+    // The search has ended; its result waits. "isready" and "uci" are answered, a "go" starts
+    // nothing.
     ASSERT_TRUE(engine.send("uci"));
+    ASSERT_TRUE(engine.send("go depth 1"));
     const std::vector<std::string> before = engine.ready();
-    EXPECT_EQ(countPrefix(before, "id "), 0);
+    EXPECT_EQ(countPrefix(before, "id name "), 1);
+    EXPECT_EQ(countPrefix(before, "uciok"), 1);
     EXPECT_EQ(countPrefix(before, "bestmove"), 0);
     ASSERT_TRUE(engine.send("ponderhit"));
     EXPECT_EQ(engine.until("bestmove").value_or("").substr(0, 13), "bestmove b1b8");
+    expectNoSecondBestMove();
+}
+
+// White mates at once (Ra8 or Qb8): the first iteration proves it, and an analysis or a ponder
+// search then holds its answer. Options and positions sent meanwhile count as if the search
+// were still running: kept, and applied when it ends.
+TEST_F(LiveSearch, LinesSentWhileAnAnswerIsHeldTakeEffectAfterIt) {
+    const char* const BackRankMate = "position fen 6k1/5ppp/8/8/8/8/1Q6/R5K1 w - - 0 1";
+    const struct {
+        const char *go, *release;
+    } cases[] = {{"go infinite", "stop"}, {"go ponder wtime 60000 btime 60000", "ponderhit"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.go);
+        ASSERT_TRUE(engine.send("setoption name MultiPV value 1"));
+        start(BackRankMate, c.go, 400);
+        ASSERT_TRUE(engine.send("setoption name MultiPV value 3"));
+        ASSERT_TRUE(engine.send("setoption name Hash value 2"));
+        ASSERT_TRUE(engine.send("position startpos moves e2e4"));
+        EXPECT_EQ(countPrefix(engine.ready(), "bestmove"), 0);
+        ASSERT_TRUE(engine.send(c.release));
+        const std::string best = engine.until("bestmove").value_or("none");
+        // The held answer is the mate's, in the position the search had.
+        EXPECT_TRUE(startsWith(best, "bestmove a1a8") || startsWith(best, "bestmove b2b8")) << best;
+        expectNoSecondBestMove();
+        // The next search runs on the new position, with three lines.
+        const std::vector<std::string> lines = engine.go("go depth 3");
+        EXPECT_EQ(countPrefix(lines, "info depth 3 seldepth"), 3) << lastWithPrefix(lines, "info");
+        EXPECT_FALSE(lastWithPrefix(lines, "info depth 3 seldepth").empty());
+        EXPECT_EQ(fieldOf(lastWithPrefix(lines, "info depth 3 "), "multipv"), "3");
+        const std::vector<std::string> black = legalMoveTexts("position startpos moves e2e4");
+        const std::string move = lastWithPrefix(lines, "bestmove").substr(9, 4);
+        EXPECT_NE(std::find(black.begin(), black.end(), move), black.end()) << move;
+    }
 }
 
 TEST_F(LiveSearch, StopInTheSameWriteAsGoAnswersEachSearchOnce) {

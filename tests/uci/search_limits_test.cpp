@@ -63,6 +63,20 @@ TEST_F(SearchLimits, TrafficOptionsGateEachKindOfReport) {
     }
 }
 
+// "Analyse" adds the move being searched to what "Normal" prints. In a fresh engine the first
+// such line prints, then every one from depth 10: at depth 10 from the start, 20 root moves.
+TEST(TrafficLimit, AnalyseAddsTheMoveBeingSearchedToWhatNormalPrints) {
+    for (const auto& c : {std::make_pair("Normal", 2), std::make_pair("Analyse", 22)}) {
+        SCOPED_TRACE(c.first);
+        Pipe engine;
+        ASSERT_TRUE(engine.ready().empty());
+        ASSERT_TRUE(engine.send(std::string("setoption name Traffic Limit value ") + c.first));
+        ASSERT_TRUE(engine.send("setoption name Traffic Depth value 0"));
+        ASSERT_TRUE(engine.send("position startpos"));
+        EXPECT_EQ(countPrefix(engine.go("go depth 10", 60000), "info currmove "), c.second);
+    }
+}
+
 TEST_F(SearchLimits, InfiniteReportsEveryKind) {
     ASSERT_TRUE(engine.send("position startpos"));
     ASSERT_TRUE(engine.send("go infinite"));
