@@ -132,6 +132,14 @@ TEST_F(NetworkFileSession, ANetworkFileThatCannotBeUsedGetsOneInfoLineAndTheEngi
         EXPECT_TRUE(startsWith(said[0], "info string EvalFile " + f.path + " ")) << said[0];
         EXPECT_NE(said[0].find(f.reason), std::string::npos) << said[0];
     }
+    // A path's control characters are echoed as "?": the line stays one line of plain text.
+    ASSERT_TRUE(
+        engine.send("setoption name EvalFile value " TOLVO_BUILD_DIR "/no\x01su\x1b[2Jch\tfile"));
+    const std::vector<std::string> said = engine.ready();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(startsWith(
+        said[0], "info string EvalFile " TOLVO_BUILD_DIR "/no?su?[2Jch?file not loaded: "))
+        << said[0];
     // Still the embedded network: the same search as in a fresh engine.
     const auto search = [](Pipe& e) {
         EXPECT_TRUE(e.send("position startpos moves e2e4"));
