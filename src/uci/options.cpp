@@ -153,12 +153,13 @@ void clearHashIfEvaluationChanged(uint32_t before) {
     if (EvaluationId != before) clearHash();
 }
 
+// "Use NNUE" as last applied. A search at limited strength evaluates by hand whatever it says,
+// so that a rating means the same with either value and whatever network is built in.
+bool UseNetworkOption;
+
 void applyUseNetwork(bool on) {
-    const uint32_t before = EvaluationId;
-    if (!enableNetwork(on))
-        sendText(
-            "info string Use NNUE: no valid network is loaded, the evaluation stays as it is\n");
-    clearHashIfEvaluationChanged(before);
+    UseNetworkOption = on;
+    selectEvaluation();
 }
 
 // A path as sent may hold control characters that would break the line it is echoed in.
@@ -234,6 +235,16 @@ bool readNetworkOption(const char* line) {
 }
 
 }  // namespace
+
+void selectEvaluation() {
+    const uint32_t before = EvaluationId;
+    if (!enableNetwork(UseNetworkOption && !LimitStrength)) {
+        UseNetworkOption = false;
+        sendText(
+            "info string Use NNUE: no valid network is loaded, the evaluation stays as it is\n");
+    }
+    clearHashIfEvaluationChanged(before);
+}
 
 bool searchRunning() {
     return GoRunning || SearchActive != 0;

@@ -8,6 +8,9 @@
 void setOption(const char* line);
 // Applies what setOption had to hold back; called when a search has ended.
 void applyDeferredOptions();
+// The evaluation of the next search: the network when "Use NNUE" is on and the strength is not
+// limited, else the hand-written one. A change empties the table as "Clear Hash" does.
+void selectEvaluation();
 
 // Reads a "go" line into Limits (zeroed first); empties SearchMoves.
 void parseGo(const char* line);

@@ -71,6 +71,7 @@ void go(const char* line) {
     // A "go" read while a search runs would nest a second search inside the first.
     if (searchRunning()) return;
     parseGo(line);
+    selectEvaluation();
     prepareSearch();
     setGoRunning(true);
     if (!isSearchable(globalPosition)) {

@@ -70,3 +70,38 @@ TEST_F(LimitedEngine, OptionValuesAreClampedAndOnlyTrueOrFalseSwitchTheLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+// A limited search evaluates by hand whatever "Use NNUE" says; leaving the limit brings the
+// network back, each switch with an empty table.
+TEST_F(LimitedEngine, LimitedStrengthSearchesWithTheHandWrittenEvaluationWhateverUseNnueSays) {
+    const std::string position = "position startpos moves e2e4";
+    const auto nodesOfSearch = [&](Pipe& e) {
+        EXPECT_TRUE(e.send(position));
+        return finalNodes(e.go("go depth 6"));
+    };
+    // Fresh engines: limited with the hand-written evaluation, and the network at full
+    // strength.
+    Pipe handWritten, network;
+    ASSERT_TRUE(handWritten.ready().empty() && network.ready().empty());
+    ASSERT_TRUE(handWritten.send("setoption name UCI_LimitStrength value true"));
+    ASSERT_TRUE(network.send("setoption name Use NNUE value true"));
+    const uint64_t handNodes = nodesOfSearch(handWritten);
+    const uint64_t networkNodes = nodesOfSearch(network);
+    ASSERT_NE(handNodes, networkNodes);
+
+    ASSERT_TRUE(engine.send("setoption name Use NNUE value true"));
+    ASSERT_TRUE(engine.send("setoption name UCI_LimitStrength value true"));
+    EXPECT_EQ(nodesOfSearch(engine), handNodes);
+    ASSERT_TRUE(engine.send("setoption name Use NNUE value false"));
+    ASSERT_TRUE(engine.send("setoption name Clear Hash"));
+    EXPECT_EQ(nodesOfSearch(engine), handNodes);
+    ASSERT_TRUE(engine.send("setoption name Use NNUE value true"));
+    ASSERT_TRUE(engine.send("setoption name UCI_LimitStrength value false"));
+    EXPECT_EQ(nodesOfSearch(engine), networkNodes);
+    ASSERT_TRUE(engine.send("setoption name UCI_LimitStrength value true"));
+    EXPECT_EQ(nodesOfSearch(engine), handNodes);
+}
+
+}  // namespace
