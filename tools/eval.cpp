@@ -187,7 +187,7 @@ void networkBench(const std::vector<Sample>& samples, Position& work) {
             for (size_t i = 0; i < samples.size(); ++i) {
                 load(work, samples[i]);
                 refreshAccumulator(net, work, acc);
-                if (mode == 1) checksum += networkOutput(net, acc, Color(work.sideToMove));
+                if (mode == 1) checksum += networkOutput(net, acc, work);
                 if (mode == 2) {
                     for (Move m : moves[i]) {
                         updateAccumulator(net, acc, child, work, m);

@@ -44,7 +44,7 @@ inline int endgameScale(const Position& p, const MaterialEntry& m) {
 // The network's score from White's view, or 0 for a dead draw; stored like any other score.
 int networkWhite(const Position& p, EvalCaches& caches, const Accumulator& acc) {
     if (endgameScale(p, probeMaterial(p, caches.material)) == 0) return 0;
-    const int score = networkOutput(ActiveNetwork, acc, Color(p.sideToMove));
+    const int score = networkOutput(ActiveNetwork, acc, p);
     const int white = p.sideToMove == White ? score : -score;
     scoreSlot(caches, p) = {uint32_t(p.key >> 32), white};
     return white;
@@ -115,7 +115,7 @@ int evaluate(Position& p, EvalCaches& caches, int ply) {
 
 int networkScore(const Position& p, EvalCaches& caches) {
     refreshAccumulator(ActiveNetwork, p, caches.network.scratch);
-    return networkOutput(ActiveNetwork, caches.network.scratch, Color(p.sideToMove));
+    return networkOutput(ActiveNetwork, caches.network.scratch, p);
 }
 
 bool enableNetwork(bool on) {

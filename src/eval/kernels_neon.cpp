@@ -32,6 +32,24 @@ int32_t dot(const int16_t* stm, const int16_t* other, const int16_t* w) {
     return vaddvq_s32(sum);
 }
 
+int64_t squaredDot(const int16_t* stm, const int16_t* other, const int16_t* w) {
+    const int16x8_t zero = vdupq_n_s16(0), top = vdupq_n_s16(NetQA);
+    int32x4_t sum = vdupq_n_s32(0);
+    for (int half = 0; half < 2; ++half) {
+        const int16_t* units = half ? other : stm;
+        const int16_t* weights = w + half * NetHidden;
+        for (int j = 0; j < NetHidden; j += 8) {
+            const int16x8_t h = vminq_s16(vmaxq_s16(vld1q_s16(units + j), zero), top);
+            // h * w fits 16 bits within the weight limit; the widening multiply-add then
+            // forms h * (h * w).
+            const int16x8_t hw = vmulq_s16(h, vld1q_s16(weights + j));
+            sum = vmlal_s16(sum, vget_low_s16(h), vget_low_s16(hw));
+            sum = vmlal_high_s16(sum, h, hw);
+        }
+    }
+    return vaddlvq_s32(sum);
+}
+
 }  // namespace NeonKernels
 
 #endif  // TOLVO_NEON_KERNELS

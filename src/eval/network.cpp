@@ -31,6 +31,16 @@ int32_t dot(const int16_t* stm, const int16_t* other, const int16_t* w) {
     return sum;
 }
 
+int64_t squaredDot(const int16_t* stm, const int16_t* other, const int16_t* w) {
+    int64_t sum = 0;
+    for (int j = 0; j < NetHidden; ++j) {
+        const int64_t a = stm[j] < 0 ? 0 : stm[j] > NetQA ? NetQA : stm[j];
+        const int64_t b = other[j] < 0 ? 0 : other[j] > NetQA ? NetQA : other[j];
+        sum += a * a * w[j] + b * b * w[NetHidden + j];
+    }
+    return sum;
+}
+
 }  // namespace PlainKernels
 
 namespace {
@@ -86,6 +96,23 @@ inline int32_t dot(const int16_t* stm, const int16_t* other, const int16_t* w) {
 #endif
         default:
             return PlainKernels::dot(stm, other, w);
+    }
+}
+
+inline int64_t squaredDot(const int16_t* stm, const int16_t* other, const int16_t* w) {
+    switch (ActivePath) {
+#ifdef TOLVO_X86_KERNELS
+        case SimdPath::Avx2:
+            return Avx2Kernels::squaredDot(stm, other, w);
+        case SimdPath::Sse2:
+            return Sse2Kernels::squaredDot(stm, other, w);
+#endif
+#ifdef TOLVO_NEON_KERNELS
+        case SimdPath::Neon:
+            return NeonKernels::squaredDot(stm, other, w);
+#endif
+        default:
+            return PlainKernels::squaredDot(stm, other, w);
     }
 }
 
@@ -176,13 +203,18 @@ bool readNetwork(const unsigned char* bytes, size_t size, uint64_t fileBytes, Ne
         reason = "truncated header";
         return false;
     }
-    if (readU32(bytes + 8) != NetFormatVersion) {
-        reason = "unsupported format version (this engine reads version 1)";
+    const uint32_t version = readU32(bytes + 8);
+    if (version != NetFormatVersion) {
+        // The file's version, so that an old network is told apart from a damaged file.
+        reason = version == 1   ? "format version 1 (this engine reads version 2)"
+                 : version == 0 ? "format version 0 (this engine reads version 2)"
+                                : "unsupported format version (this engine reads version 2)";
         return false;
     }
+    const uint32_t buckets = readU32(bytes + 20);
     if (readU32(bytes + 12) != NetInputs || readU32(bytes + 16) != NetHidden ||
-        readU32(bytes + 20) != 1) {
-        reason = "layer sizes are not 768, 256, 1";
+        (buckets != 1 && buckets != NetMaxBuckets)) {
+        reason = "layer sizes are not 768, 256 and 1 or 8 outputs";
         return false;
     }
     const uint32_t k = readU32(bytes + 24);
@@ -194,15 +226,24 @@ bool readNetwork(const unsigned char* bytes, size_t size, uint64_t fileBytes, Ne
         reason = "K out of range (1..10000)";
         return false;
     }
-    for (size_t i = 40; i < NetHeaderBytes; ++i) {
+    const uint32_t flags = readU32(bytes + 40);
+    if (flags & ~NetKnownFlags) {
+        reason = "unknown flags";
+        return false;
+    }
+    for (size_t i = 44; i < NetHeaderBytes; ++i) {
         if (bytes[i] != 0) {
             reason = "reserved header bytes are not zero";
             return false;
         }
     }
-    if (fileBytes != NetFileBytes || size != NetFileBytes) {
-        reason = fileBytes > NetFileBytes ? "too long (a network is 394820 bytes)"
-                                          : "truncated (a network is 394820 bytes)";
+    const size_t expected = netFileBytes(int(buckets));
+    if (fileBytes != expected || size != expected) {
+        reason = fileBytes > expected
+                     ? (buckets == 1 ? "too long (a network of 1 output is 394820 bytes)"
+                                     : "too long (a network of 8 outputs is 402016 bytes)")
+                     : (buckets == 1 ? "truncated (a network of 1 output is 394820 bytes)"
+                                     : "truncated (a network of 8 outputs is 402016 bytes)");
         return false;
     }
     if (networkChecksum(bytes, size) != readU32(bytes + 36)) {
@@ -210,12 +251,24 @@ bool readNetwork(const unsigned char* bytes, size_t size, uint64_t fileBytes, Ne
         return false;
     }
     const unsigned char* at = bytes + NetHeaderBytes;
+    const int outputLimit =
+        flags & NetSquaredActivation ? NetSquaredOutputWeightLimit : NetOutputWeightLimit;
     bool within = readWeights(at, &net.w1[0][0], size_t(NetInputs) * NetHidden, NetFirstLayerLimit);
     within &= readWeights(at, net.b1, NetHidden, NetFirstLayerLimit);
-    within &= readWeights(at, net.w2, 2 * NetHidden, NetOutputWeightLimit);
-    net.b2 = int32_t(readU32(at));
+    within &= readWeights(at, &net.w2[0][0], buckets * 2 * NetHidden, outputLimit);
+    for (uint32_t b = 0; b < buckets; ++b, at += 4) {
+        net.b2[b] = int32_t(readU32(at));
+        within &= net.b2[b] >= -NetOutputBiasLimit && net.b2[b] <= NetOutputBiasLimit;
+    }
+    // Unused buckets are never read; zeroes keep the record fully defined.
+    for (int b = int(buckets); b < NetMaxBuckets; ++b) {
+        for (int16_t& w : net.w2[b]) w = 0;
+        net.b2[b] = 0;
+    }
+    net.buckets = int32_t(buckets);
+    net.flags = flags;
     net.k = int32_t(k);
-    if (!within || net.b2 < -NetOutputBiasLimit || net.b2 > NetOutputBiasLimit) {
+    if (!within) {
         reason = "weights beyond the limits (a sum could overflow)";
         return false;
     }
@@ -223,7 +276,8 @@ bool readNetwork(const unsigned char* bytes, size_t size, uint64_t fileBytes, Ne
 }
 
 bool loadNetworkFile(const char* path, Network& net, char* reason, size_t reasonSize) {
-    std::vector<unsigned char> bytes(NetFileBytes);
+    constexpr size_t Largest = netFileBytes(NetMaxBuckets);
+    std::vector<unsigned char> bytes(Largest);
     uint64_t fileBytes = 0;
     size_t got = 0;
     if (const char* failure = readRegularFile(path, bytes.data(), bytes.size(), fileBytes, got)) {
@@ -233,7 +287,7 @@ bool loadNetworkFile(const char* path, Network& net, char* reason, size_t reason
     const auto loaded = std::make_unique<Network>();
     const char* why = nullptr;
     if (!readNetwork(bytes.data(), got, fileBytes, *loaded, why)) {
-        if (fileBytes != NetFileBytes)
+        if (fileBytes != netFileBytes(1) && fileBytes != netFileBytes(NetMaxBuckets))
             std::snprintf(reason, reasonSize, "%s; the file has %llu bytes", why,
                           static_cast<unsigned long long>(fileBytes));
         else
@@ -244,16 +298,31 @@ bool loadNetworkFile(const char* path, Network& net, char* reason, size_t reason
     return true;
 }
 
+namespace {
+
+// One view's sums from scratch over the pieces given as (code, square) pairs.
+void refreshView(const Network& net, int view, bool mirrored, const int (*pieces)[2], int count,
+                 int16_t* out) {
+    const int16_t* rowsOf[32];
+    if (count > 32) count = 32;
+    for (int i = 0; i < count; ++i)
+        rowsOf[i] = net.w1[networkInput(view, pieces[i][0], pieces[i][1], mirrored)];
+    rows(out, net.b1, rowsOf, count, nullptr, 0);
+}
+
+}  // namespace
+
 void refreshAccumulator(const Network& net, const Position& p, Accumulator& acc) {
-    const int16_t* rowsOf[2][32];
+    int pieces[32][2];
     int count = 0;
     for (Bitboard b = occupancy(p); b && count < 32; ++count) {
         const int s = popLsb(b);
-        rowsOf[White][count] = net.w1[networkInput(White, p.board[s], s)];
-        rowsOf[Black][count] = net.w1[networkInput(Black, p.board[s], s)];
+        pieces[count][0] = p.board[s];
+        pieces[count][1] = s;
     }
     for (int view = White; view <= Black; ++view)
-        rows(acc.view[view], net.b1, rowsOf[view], count, nullptr, 0);
+        refreshView(net, view, viewMirrored(net, p.kingSquare[view]), pieces, count,
+                    acc.view[view]);
 }
 
 void updateAccumulator(const Network& net, const Accumulator& parent, Accumulator& child,
@@ -283,20 +352,49 @@ void updateAccumulator(const Network& net, const Accumulator& parent, Accumulato
         gone[1][1] = to;
         goneCount = 2;
     }
+    const bool kingMoves = isKing(mover);
     for (int view = White; view <= Black; ++view) {
+        const bool mirrored = viewMirrored(net, before.kingSquare[view]);
+        if (kingMoves && (mover & 1) == view && viewMirrored(net, come[0][1]) != mirrored) {
+            // The king crossed between the d- and e-files: every input of its side's view
+            // changes, so the view is summed afresh over the pieces after the move.
+            int pieces[34][2];
+            int count = 0;
+            for (Bitboard b = occupancy(before); b;) {
+                const int s = popLsb(b);
+                bool left = false;
+                for (int i = 0; i < goneCount; ++i) left |= gone[i][1] == s;
+                if (left || count == 32) continue;
+                pieces[count][0] = before.board[s];
+                pieces[count][1] = s;
+                ++count;
+            }
+            for (int i = 0; i < comeCount; ++i, ++count) {
+                pieces[count][0] = come[i][0];
+                pieces[count][1] = come[i][1];
+            }
+            refreshView(net, view, !mirrored, pieces, count, child.view[view]);
+            continue;
+        }
         const int16_t* add[2];
         const int16_t* sub[3];
         for (int i = 0; i < comeCount; ++i)
-            add[i] = net.w1[networkInput(view, come[i][0], come[i][1])];
+            add[i] = net.w1[networkInput(view, come[i][0], come[i][1], mirrored)];
         for (int i = 0; i < goneCount; ++i)
-            sub[i] = net.w1[networkInput(view, gone[i][0], gone[i][1])];
+            sub[i] = net.w1[networkInput(view, gone[i][0], gone[i][1], mirrored)];
         rows(child.view[view], parent.view[view], add, comeCount, sub, goneCount);
     }
 }
 
-int networkOutput(const Network& net, const Accumulator& acc, Color sideToMove) {
-    const int32_t d = dot(acc.view[sideToMove], acc.view[sideToMove ^ 1], net.w2);
-    const int64_t score = (int64_t(d) + net.b2) * net.k / (NetQA * NetQB);
+int networkOutput(const Network& net, const Accumulator& acc, Color sideToMove, int pieces) {
+    const int us = int(sideToMove);
+    const int bucket = networkBucket(net, pieces);
+    const int16_t* w = net.w2[bucket];
+    // Both sums are in units of QA * QB: the squared one carries a QA too many.
+    const int64_t sum = net.flags & NetSquaredActivation
+                            ? squaredDot(acc.view[us], acc.view[us ^ 1], w) / NetQA
+                            : int64_t(dot(acc.view[us], acc.view[us ^ 1], w));
+    const int64_t score = (sum + net.b2[bucket]) * net.k / (NetQA * NetQB);
     return int(score > NetScoreLimit    ? NetScoreLimit
                : score < -NetScoreLimit ? -NetScoreLimit
                                         : score);
@@ -304,7 +402,6 @@ int networkOutput(const Network& net, const Accumulator& acc, Color sideToMove) 
 
 int compareSimdPaths(const Network& net, const Position& p, const Move* moves, int count) {
     const SimdPath chosen = ActivePath;
-    const Color us = Color(p.sideToMove), them = Color(us ^ 1);
     const auto work = std::make_unique<Accumulator[]>(4);
     Accumulator &plain = work[0], &plainChild = work[1], &vector = work[2], &vectorChild = work[3];
     auto differ = [](const Accumulator& a, const Accumulator& b) {
@@ -315,18 +412,22 @@ int compareSimdPaths(const Network& net, const Position& p, const Move* moves, i
         if (!simdPathSupported(path)) continue;
         ActivePath = SimdPath::Plain;
         refreshAccumulator(net, p, plain);
-        const int plainScore = networkOutput(net, plain, us);
+        const int plainScore = networkOutput(net, plain, p);
         ActivePath = path;
         refreshAccumulator(net, p, vector);
-        mismatches += differ(plain, vector) || networkOutput(net, vector, us) != plainScore;
+        mismatches += differ(plain, vector) || networkOutput(net, vector, p) != plainScore;
         for (int i = 0; i < count; ++i) {
+            // The child's score is read with the parent's piece count: what matters here is
+            // that every path agrees.
+            const Color them = Color(p.sideToMove ^ 1);
+            const int pieces = popcount(occupancy(p));
             ActivePath = SimdPath::Plain;
             updateAccumulator(net, plain, plainChild, p, moves[i]);
-            const int plainChildScore = networkOutput(net, plainChild, them);
+            const int plainChildScore = networkOutput(net, plainChild, them, pieces);
             ActivePath = path;
             updateAccumulator(net, vector, vectorChild, p, moves[i]);
             mismatches += differ(plainChild, vectorChild) ||
-                          networkOutput(net, vectorChild, them) != plainChildScore;
+                          networkOutput(net, vectorChild, them, pieces) != plainChildScore;
         }
     }
     ActivePath = chosen;

@@ -10,12 +10,15 @@
 //         sum wrapping in 16 bits (within the weight limits nothing wraps for a real position;
 //         wrapping alike on every path keeps even a broken position's integers the same);
 //   dot:  the sum over j of clamp(stm[j], 0, NetQA) * w[j] + clamp(other[j], 0, NetQA) *
-//         w[NetHidden + j], which the limits keep inside int32.
+//         w[NetHidden + j], which the limits keep inside int32;
+//   squaredDot: the same with each clipped unit squared, exact in 64 bits for weights within
+//         the squared activation's limit (each lane's partial sum stays inside int32).
 #define TOLVO_DECLARE_KERNELS(set)                                                        \
     namespace set {                                                                       \
     void rows(int16_t* dst, const int16_t* base, const int16_t* const* add, int addCount, \
               const int16_t* const* sub, int subCount);                                   \
     int32_t dot(const int16_t* stm, const int16_t* other, const int16_t* w);              \
+    int64_t squaredDot(const int16_t* stm, const int16_t* other, const int16_t* w);       \
     }
 
 TOLVO_DECLARE_KERNELS(PlainKernels)

@@ -24,9 +24,10 @@ inline std::vector<unsigned char> networkBytes(const Network& net) {
     std::vector<unsigned char> b(NetHeaderBytes);
     const char magic[] = "TOLVONET";
     for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(magic[i]);
-    const uint32_t fields[] = {NetFormatVersion, NetInputs, NetHidden, 1,
+    const uint32_t fields[] = {NetFormatVersion, NetInputs, NetHidden, uint32_t(net.buckets),
                                uint32_t(net.k),  NetQA,     NetQB};
     for (int i = 0; i < 7; ++i) putU32(b, 8 + 4 * i, fields[i]);
+    putU32(b, 40, net.flags);
     auto put16 = [&](const int16_t* v, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             b.push_back(static_cast<unsigned char>(uint16_t(v[i]) & 0xFF));
@@ -35,16 +36,19 @@ inline std::vector<unsigned char> networkBytes(const Network& net) {
     };
     put16(&net.w1[0][0], size_t(NetInputs) * NetHidden);
     put16(net.b1, NetHidden);
-    put16(net.w2, 2 * NetHidden);
-    b.resize(b.size() + 4);
-    putU32(b, b.size() - 4, uint32_t(net.b2));
+    put16(&net.w2[0][0], size_t(net.buckets) * 2 * NetHidden);
+    for (int k = 0; k < net.buckets; ++k) {
+        b.resize(b.size() + 4);
+        putU32(b, b.size() - 4, uint32_t(net.b2[k]));
+    }
     sealNetwork(b);
     return b;
 }
 
 // A network with weights spread over the whole range the limits allow, scaled by `spread`
-// (1 reaches the limits).
-inline std::unique_ptr<Network> randomNetwork(uint32_t seed, double spread = 1.0) {
+// (1 reaches the limits), with the output buckets and the flags given.
+inline std::unique_ptr<Network> randomNetwork(uint32_t seed, double spread = 1.0, int buckets = 1,
+                                              uint32_t flags = 0) {
     auto net = std::make_unique<Network>();
     std::mt19937 rng(seed);
     auto draw = [&](int limit) {
@@ -54,8 +58,14 @@ inline std::unique_ptr<Network> randomNetwork(uint32_t seed, double spread = 1.0
     for (auto& row : net->w1)
         for (auto& w : row) w = draw(NetFirstLayerLimit);
     for (auto& b : net->b1) b = draw(NetFirstLayerLimit);
-    for (auto& w : net->w2) w = draw(NetOutputWeightLimit);
-    net->b2 = int32_t(rng() % (2u << 20)) - (1 << 20);
+    const int outputLimit =
+        flags & NetSquaredActivation ? NetSquaredOutputWeightLimit : NetOutputWeightLimit;
+    for (int k = 0; k < NetMaxBuckets; ++k) {
+        for (auto& w : net->w2[k]) w = k < buckets ? draw(outputLimit) : 0;
+        net->b2[k] = k < buckets ? int32_t(rng() % (2u << 20)) - (1 << 20) : 0;
+    }
+    net->buckets = buckets;
+    net->flags = flags;
     net->k = 400;
     return net;
 }
