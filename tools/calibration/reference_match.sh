@@ -43,7 +43,8 @@ fi
 mkdir -p "$(dirname "$out")"
 
 # The first games/2 openings (each played twice), in two halves of games/4 openings each.
-grep -v '^#' "$openings" | grep -v '^$' | head -n $((games / 2)) > "$out-openings.fen"
+# One process reads the whole file: a pipe that a reader leaves early fails under pipefail.
+awk -v n=$((games / 2)) '!/^#/ && NF && count++ < n' "$openings" > "$out-openings.fen"
 half=$((games / 4))
 head -n "$half" "$out-openings.fen" > "$out-openings-a.fen"
 tail -n +"$((half + 1))" "$out-openings.fen" > "$out-openings-b.fen"
