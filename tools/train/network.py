@@ -247,14 +247,17 @@ def network_size(hidden, buckets=1):
         4 * buckets
 
 
-def write_network(net, path):
+def write_file(data, path):
     """Writes the file whole or not at all (a temporary file renamed into place)."""
-    data = network_bytes(net)
     tmp = f'{path}.tmp'
     with open(tmp, 'wb') as f:
         f.write(data)
     os.replace(tmp, path)
     return len(data)
+
+
+def write_network(net, path):
+    return write_file(network_bytes(net), path)
 
 
 def parse_network(data):

@@ -324,7 +324,7 @@ class IntegerForwardPass(unittest.TestCase):
                     # model never trained that way costs 10-20 cp on average with QB = 64.
                     model.fake_quant = True
                     rounded = nw.evaluate_records(model, records)
-                    self.assertLess(np.abs(rounded - ints).max(), 1.03)
+                    self.assertLess(np.abs(rounded - ints).max(), 1.0 + 400 / (255 * 64) + 1e-3)
                     self.assertGreater(np.abs(ints).mean(), 50.0)
 
     def test_a_position_and_its_colour_mirror_score_the_same(self):
