@@ -120,6 +120,11 @@ class Net(nn.Module):
     def w2_limit(self):
         return w2_limit(self.screlu)
 
+    def description(self):
+        return (f'{"SCReLU" if self.screlu else "clipped ReLU"}, {self.buckets} output '
+                f'bucket{"s" if self.buckets > 1 else ""}, '
+                f'king mirroring {"on" if self.king_mirror else "off"}')
+
     def options(self):
         """What the file's header says about the model besides its sizes."""
         return {'screlu': self.screlu, 'buckets': self.buckets, 'king_mirror': self.king_mirror}

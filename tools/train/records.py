@@ -214,8 +214,7 @@ def features(records, mirror=None, king_mirror=False):
 
 def piece_counts(records):
     """Number of pieces on each record's board, kings included."""
-    occ = records['occupancy'].astype(np.uint64)
-    return ((occ[:, None] >> _SQUARES) & np.uint64(1)).sum(axis=1).astype(np.int64)
+    return _occupied(records).sum(axis=1).astype(np.int64)
 
 
 def output_buckets(records, buckets):

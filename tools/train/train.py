@@ -229,9 +229,7 @@ def main(argv=None):
         reflection = 'no reflection of batches (king mirroring makes it redundant)'
     else:
         reflection = 'no reflection of batches'
-    log(f'network: hidden {model.hidden}, {"SCReLU" if args.screlu else "clipped ReLU"}, '
-        f'{args.buckets} output bucket{"s" if args.buckets > 1 else ""}, '
-        f'king mirroring {"on" if args.king_mirror else "off"}')
+    log(f'network: hidden {model.hidden}, {model.description()}')
     log(f'batch {args.batch}, lr {args.lr} cosine to '
         f'{args.lr * args.lr_end:g}, weight decay {args.weight_decay}, epochs {args.epochs} '
         f'(last {args.qat_epochs} on rounded weights), {reflection}, '
@@ -309,8 +307,7 @@ def main(argv=None):
     per_million = sum(epoch_times) / len(epoch_times) / len(train_idx) * 1e6
     log('summary: '
         f'positions {total}, games {games}, K {k:.0f} (fitted {k_fit:.1f}), lambda {args.lam}, '
-        f'{"SCReLU" if args.screlu else "clipped ReLU"}, buckets {args.buckets}, '
-        f'king mirroring {"on" if args.king_mirror else "off"}, '
+        f'{model.description()}, '
         f'epochs {args.epochs}, validation loss {val_loss:.6f}, '
         f'{per_million:.1f} s per epoch per million positions'
         + (f', slope against classical {slope:.3f}' if slope is not None else '')

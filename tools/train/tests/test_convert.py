@@ -8,6 +8,7 @@ import unittest
 import numpy as np
 
 import convert_v1
+import evaluate
 import network as nw
 from tests.test_network import fnv1a_reference, random_model, random_positions
 
@@ -71,6 +72,19 @@ class ConvertVersion1(unittest.TestCase):
         with self.assertRaises(SystemExit):
             self.convert(self.v2, os.path.join(self.dir.name, 'out.nnue'))
         self.assertFalse(os.path.exists(os.path.join(self.dir.name, 'out.nnue')))
+
+    def test_evaluate_names_the_version_of_an_old_file_and_scores_the_converted_one(self):
+        _, _, records = random_positions(22, 5)
+        path = os.path.join(self.dir.name, 'r.bin')
+        records.tofile(path)
+        with self.assertRaisesRegex(SystemExit, 'format version 1; .*convert_v1.py'):
+            evaluate.main([self.v1, path])
+        self.convert(self.v1, self.v2)
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            self.assertEqual(evaluate.main([self.v2, path]), 0)
+        self.assertEqual([int(x) for x in out.getvalue().split()],
+                         list(nw.integer_scores(self.net, records)))
 
 
 if __name__ == '__main__':
