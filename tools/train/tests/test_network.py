@@ -242,7 +242,46 @@ def pinned_network(screlu, k):
                                b2=np.full(8, 777, np.int32), screlu=screlu, king_mirror=True)
 
 
+def formula_network(screlu, buckets, king_mirror, k=300):
+    """A network of integer formulas that the engine's own tests can build without a file:
+    w1[f][j] = (37f + 11j) mod 61 - 30, b1[j] = 7j mod 50 + 40,
+    w2[b][i] = (13b + 5i) mod 255 - 127, b2[b] = 1000b - 3500."""
+    f, j = np.arange(768)[:, None], np.arange(256)[None, :]
+    b, i = np.arange(buckets)[:, None], np.arange(512)[None, :]
+    return nw.QuantisedNetwork(
+        k=k, w1=((f * 37 + j * 11) % 61 - 30).astype(np.int16),
+        b1=(np.arange(256) * 7 % 50 + 40).astype(np.int16),
+        w2=((b * 13 + i * 5) % 255 - 127).astype(np.int16),
+        b2=(np.arange(buckets) * 1000 - 3500).astype(np.int32),
+        screlu=screlu, king_mirror=king_mirror)
+
+
+FORMULA_FENS = [
+    'rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1',           # bucket 7
+    'r1bq1rk1/pp2bppp/2n1pn2/3p4/3P4/2NBPN2/PP3PPP/2KQ3R w - - 0 10',  # 6; White's king on c1
+    '2kr3r/ppp2ppp/2n5/3q4/8/5N2/PP3PPP/R2Q1RK1 b - - 0 14',           # 4; Black's king on c8
+    '8/5pk1/6p1/8/3K4/8/5P2/8 w - - 0 50',                             # 0; White's king on d4
+    '1k6/8/8/8/8/8/8/6K1 b - - 0 1',                                   # 0
+]
+
+
 class IntegerForwardPass(unittest.TestCase):
+    def test_a_network_made_by_formula_scores_the_numbers_the_engine_must_match(self):
+        records = records_from_fens(FORMULA_FENS)
+        pinned = {
+            (True, 8, True): [-1793, 1036, 38, -609, -1402],
+            (False, 1, False): [37, -435, -447, -2329, -2749],
+            (False, 8, True): [-1910, 1422, 1238, -2279, -3075],
+            (True, 1, False): [-410, 48, -38, -853, -1391],
+        }
+        for (screlu, buckets, king_mirror), want in pinned.items():
+            with self.subTest(screlu=screlu, buckets=buckets, king_mirror=king_mirror):
+                net = formula_network(screlu, buckets, king_mirror)
+                self.assertEqual(list(nw.integer_scores(net, records)), want)
+                # The file carries the same network.
+                back = nw.parse_network(nw.network_bytes(net))
+                self.assertEqual(list(nw.integer_scores(back, records)), want)
+
     def test_vectorised_pass_equals_the_piece_by_piece_reference(self):
         placements, sides, records = random_positions(5, 40)
         for options in OPTIONS:
