@@ -216,7 +216,7 @@ class NetworkFile(unittest.TestCase):
                                        nw.evaluate_records(model, records)))
         self.assertIsInstance(nw.load_any(self.path), nw.QuantisedNetwork)
 
-    def test_a_checkpoint_without_options_loads_as_the_first_network(self):
+    def test_a_checkpoint_without_options_loads_with_the_default_options(self):
         model = random_model(13)
         ckpt = os.path.join(self.dir.name, 'old.pt')
         torch.save({'hidden': 256, 'k': 400.0, 'state_dict': model.state_dict()}, ckpt)
