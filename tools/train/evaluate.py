@@ -2,8 +2,9 @@
 """Scores of a network on training records, for comparing the engine with the trainer.
 
     /usr/bin/python3 tools/train/evaluate.py NET RECORDS [--count N] [--fen]
-        one score per record, for the side to move: integers for a network file (the engine's
-        arithmetic), floats for a checkpoint (.pt, the float model as trained)
+        one score per record, for the side to move: integers for a network file of format
+        version 2 (the engine's arithmetic), floats for a checkpoint (.pt, the float model as
+        trained)
     /usr/bin/python3 tools/train/evaluate.py NET RECORDS --against FILE [--max-mean CP]
         [--max-abs CP]
         compares with other scores of the same records, one per line in FILE (the last
@@ -42,7 +43,11 @@ def main(argv=None):
     p.add_argument('--max-abs', type=float, default=15.0)
     args = p.parse_args(argv)
 
-    model = nw.load_any(args.net)
+    try:
+        model = nw.load_any(args.net)
+    except ValueError as e:
+        hint = ' (tools/train/convert_v1.py converts it)' if 'format version 1;' in str(e) else ''
+        sys.exit(f'{args.net}: {e}{hint}')
     data = rec.RecordSet(args.records)
     count = len(data) if args.count is None else min(args.count, len(data))
     records = data.take(np.arange(count))

@@ -29,6 +29,9 @@ assert RECORD_DTYPE.itemsize == RECORD_SIZE
 # Feature layout shared with the engine: 768 inputs per perspective.
 FEATURES = 768
 PIECE_TYPES = 'pnbrqk'
+KING = 5
+# Output buckets by the number of pieces on the board: 2-5 pieces bucket 0, ..., 30-32 bucket 7.
+OUTPUT_BUCKETS = 8
 _SQUARES = np.arange(64, dtype=np.uint64)
 
 
@@ -124,8 +127,9 @@ def _occupied(records):
 
 
 def valid_mask(records):
-    """True for records a well-behaved writer can produce: version 1 flags, 2 to 32 pieces,
-    piece codes in range with zero padding, a result in {-1, 0, 1}."""
+    """True for records a well-behaved writer can produce: version 1 flags, 2 to 32 pieces
+    with one king of each colour, piece codes in range with zero padding, a result in
+    {-1, 0, 1}."""
     flags = records['flags']
     ok = ((flags >> 4) == RECORD_VERSION) & ((flags & 0x0E) == 0)
     ok &= (records['result'] >= -1) & (records['result'] <= 1)
@@ -135,6 +139,8 @@ def valid_mask(records):
     nib = _nibbles(records)
     used = np.arange(32)[None, :] < count[:, None]
     ok &= np.all(np.where(used, (nib & 7) <= 5, nib == 0), axis=1)
+    for colour in (0, 1):
+        ok &= np.sum(used & (nib == colour * 8 + KING), axis=1) == 1
     return ok
 
 
@@ -153,21 +159,37 @@ def decode_pieces(records):
         (nib & 7).astype(np.int64)
 
 
-def feature_index(perspective, colour, ptype, square):
-    """Input index of a piece seen from one side (arrays or scalars)."""
+def feature_index(perspective, colour, ptype, square, flip=False):
+    """Input index of a piece seen from one side (arrays or scalars). flip reflects the view
+    left to right (king mirroring: see features)."""
     colour = np.asarray(colour)
     square = np.asarray(square)
     own = colour == perspective
     sq = square if perspective == 0 else square ^ 56
+    sq = np.where(flip, sq ^ 7, sq)
     return np.where(own, 0, 384) + np.asarray(ptype) * 64 + sq
 
 
-def features(records, mirror=None):
+def king_files(rows, squares, colours, types, count):
+    """(count, 2): the file of each record's White and Black king (decoded pieces as from
+    decode_pieces). A record without such a king (one valid_mask refuses) gets file 7; with
+    several, the one on the highest square counts."""
+    files = np.full((count, 2), 7, dtype=np.int64)
+    king = types == KING
+    files[rows[king], colours[king]] = squares[king] & 7
+    return files
+
+
+def features(records, mirror=None, king_mirror=False):
     """Feature lists of both perspectives, side to move first.
 
     mirror, a bool per record, reflects those boards left to right (file a <-> file h): the
     inputs hold no castling rights, so a reflected board is another position of the same
     worth, and training on both halves the data the network needs.
+
+    king_mirror reflects each side's view left to right when its own king stands on files
+    a-d, so that each view sees its king on files e-h. A board and its reflection then have
+    the same features, and the reflection above adds nothing.
 
     Returns (stm_idx, other_idx, offsets): flat int64 index arrays with the features of
     record i at offsets[i]:offsets[i+1] (offsets has N + 1 entries).
@@ -175,8 +197,12 @@ def features(records, mirror=None):
     rows, squares, colours, types = decode_pieces(records)
     if mirror is not None:
         squares = np.where(np.asarray(mirror, dtype=bool)[rows], squares ^ 7, squares)
-    white = feature_index(0, colours, types, squares)
-    black = feature_index(1, colours, types, squares)
+    if king_mirror:
+        flip = king_files(rows, squares, colours, types, len(records))[rows] < 4
+    else:
+        flip = np.zeros((len(rows), 2), dtype=bool)
+    white = feature_index(0, colours, types, squares, flip[:, 0])
+    black = feature_index(1, colours, types, squares, flip[:, 1])
     black_to_move = (records['flags'] & 1).astype(bool)[rows]
     stm_idx = np.where(black_to_move, black, white)
     other_idx = np.where(black_to_move, white, black)
@@ -184,6 +210,21 @@ def features(records, mirror=None):
     offsets = np.zeros(len(records) + 1, dtype=np.int64)
     np.cumsum(counts, out=offsets[1:])
     return stm_idx, other_idx, offsets
+
+
+def piece_counts(records):
+    """Number of pieces on each record's board, kings included."""
+    return _occupied(records).sum(axis=1).astype(np.int64)
+
+
+def output_buckets(records, buckets):
+    """Each record's output bucket: with 8 buckets (pieces - 2) // 4, kept within 0..7; with
+    one bucket, 0."""
+    if buckets == 1:
+        return np.zeros(len(records), dtype=np.int64)
+    if buckets != OUTPUT_BUCKETS:
+        raise ValueError(f'{buckets} output buckets (1 or {OUTPUT_BUCKETS} allowed)')
+    return np.clip((piece_counts(records) - 2) // 4, 0, OUTPUT_BUCKETS - 1)
 
 
 def side_to_move(records):

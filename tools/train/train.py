@@ -2,7 +2,7 @@
 """Trains the evaluation network on tolvo-datagen records and writes the network file.
 
     /usr/bin/python3 tools/train/train.py --data DIR --out networks/default.nnue \
-        [--epochs E] [--seed S] ...
+        [--epochs E] [--seed S] [--screlu] [--buckets 8] [--king-mirror] ...
 
 Prints what the network's note needs: positions and games read, K, lambda, the loss per
 epoch with its time, the quantisation error and the slope of the network's scores against
@@ -45,6 +45,13 @@ def parse_args(argv=None):
                    help='weight of the search score in the target (the rest is the result)')
     p.add_argument('--no-mirror', dest='mirror', action='store_false',
                    help='do not reflect half of each batch left to right')
+    p.add_argument('--screlu', action='store_true',
+                   help='squared clipped ReLU on the first layer (default: clipped ReLU)')
+    p.add_argument('--buckets', type=int, default=1, choices=nw.BUCKET_CHOICES,
+                   help='output buckets by the number of pieces on the board')
+    p.add_argument('--king-mirror', action='store_true',
+                   help="reflect each side's view so that its king stands on files e-h "
+                        '(makes the reflection of half of each batch redundant: it is off)')
     p.add_argument('--k', type=float, help='use this K instead of fitting it')
     p.add_argument('--holdout', type=int, default=20,
                    help='every N-th game goes to validation (whole games)')
@@ -78,9 +85,9 @@ def log(*parts):
 class Batches:
     """Shuffled batches of training records with their blended targets."""
 
-    def __init__(self, data, indices, k, lam, mirror=False):
+    def __init__(self, data, indices, k, lam, inputs, mirror=False):
         self.data, self.indices, self.k, self.lam = data, indices, k, lam
-        self.mirror = mirror
+        self.inputs, self.mirror = inputs, mirror
 
     def targets(self, records):
         return fitting.blended_target(records['score'], rec.stm_result(records), self.k,
@@ -89,7 +96,7 @@ class Batches:
     def tensors(self, idx, mirror=None):
         records = self.data.take(np.sort(idx))
         target = torch.from_numpy(self.targets(records).astype(np.float32))
-        return nw.batch_tensors(records, mirror), target
+        return self.inputs(records, mirror), target
 
     def epoch(self, rng, batch):
         order = rng.permutation(self.indices)
@@ -200,13 +207,15 @@ def main(argv=None):
         f'K used: {k:.0f}')
     log(f'lambda: {args.lam} (target = lambda * sigmoid(score / K) + (1 - lambda) * result)')
 
-    train = Batches(data, train_idx, k, args.lam, args.mirror)
-    val = Batches(data, val_idx, k, args.lam)
+    model = nw.Net(nw.DEFAULT_HIDDEN, k, screlu=args.screlu, buckets=args.buckets,
+                   king_mirror=args.king_mirror)
+    model.train()
+    # With king mirroring a reflected board has the same features as the board itself.
+    reflect = args.mirror and not args.king_mirror
+    train = Batches(data, train_idx, k, args.lam, model.inputs, reflect)
+    val = Batches(data, val_idx, k, args.lam, model.inputs)
     log(f'validation loss of sigmoid(search score / K) itself: '
         f'{baseline_loss(data, val_idx, k, args.lam):.6f}')
-
-    model = nw.Net(nw.DEFAULT_HIDDEN, k)
-    model.train()
     opt = torch.optim.AdamW(model.parameters(), lr=args.lr, weight_decay=args.weight_decay)
     steps = args.epochs * math.ceil(len(train_idx) / args.batch)
 
@@ -214,10 +223,17 @@ def main(argv=None):
         return args.lr_end + (1 - args.lr_end) * 0.5 * (1 + math.cos(math.pi * step / steps))
 
     sched = torch.optim.lr_scheduler.LambdaLR(opt, lambda step: cosine(min(step, steps)))
-    log(f'hidden {model.hidden}, batch {args.batch}, lr {args.lr} cosine to '
+    if reflect:
+        reflection = 'half of each batch reflected'
+    elif args.king_mirror and args.mirror:
+        reflection = 'no reflection of batches (king mirroring makes it redundant)'
+    else:
+        reflection = 'no reflection of batches'
+    log(f'network: hidden {model.hidden}, {model.description()}')
+    log(f'batch {args.batch}, lr {args.lr} cosine to '
         f'{args.lr * args.lr_end:g}, weight decay {args.weight_decay}, epochs {args.epochs} '
-        f'(last {args.qat_epochs} on rounded weights), '
-        f'{"half of each batch reflected, " if args.mirror else ""}seed {args.seed}, threads {args.threads}')
+        f'(last {args.qat_epochs} on rounded weights), {reflection}, '
+        f'seed {args.seed}, threads {args.threads}')
     history = [validation_loss(model, val)]
     log(f'epoch 0: validation {history[0]:.6f}')
 
@@ -291,6 +307,7 @@ def main(argv=None):
     per_million = sum(epoch_times) / len(epoch_times) / len(train_idx) * 1e6
     log('summary: '
         f'positions {total}, games {games}, K {k:.0f} (fitted {k_fit:.1f}), lambda {args.lam}, '
+        f'{model.description()}, '
         f'epochs {args.epochs}, validation loss {val_loss:.6f}, '
         f'{per_million:.1f} s per epoch per million positions'
         + (f', slope against classical {slope:.3f}' if slope is not None else '')

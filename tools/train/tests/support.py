@@ -54,3 +54,8 @@ def random_pieces(rng, count=None):
     for sq in squares[2:]:
         pieces[int(sq)] = (int(rng.integers(0, 2)), int(rng.integers(0, 5)))
     return pieces
+
+
+def reflect(pieces):
+    """The left-right reflection: files a and h swapped."""
+    return {sq ^ 7: piece for sq, piece in pieces.items()}

@@ -34,16 +34,25 @@ class EngineAgainstTrainer(unittest.TestCase):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
         cls.records_file = os.path.join(d, 'gen-5.bin')
         cls.net_file = os.path.join(d, 'net.nnue')
-        subprocess.run([sys.executable, TRAIN, '--data', cls.records_file, '--out', cls.net_file,
-                        '--epochs', '3', '--qat-epochs', '1', '--holdout', '5', '--batch', '256',
-                        '--eval-tool', 'none', '--quiet'], check=True,
-                       stdout=subprocess.DEVNULL, timeout=240)
-        engine = subprocess.run([tool('tolvo-eval'), '--records', cls.records_file, '--evalfile',
-                                 cls.net_file], check=True, capture_output=True, text=True,
-                                timeout=60)
-        cls.engine_lines = engine.stdout.split()
+        cls.engine_lines = cls.train_and_score(cls.net_file)
+        # Every option of the format at once: SCReLU, output buckets, king mirroring.
+        cls.options_file = os.path.join(d, 'options.nnue')
+        cls.options_lines = cls.train_and_score(cls.options_file, '--screlu', '--buckets', '8',
+                                                '--king-mirror')
         data = rec.RecordSet(cls.records_file)
         cls.records = data.take(np.arange(len(data)))
+
+    @classmethod
+    def train_and_score(cls, net_file, *flags):
+        """Trains a network on the records and returns the engine's output for them."""
+        subprocess.run([sys.executable, TRAIN, '--data', cls.records_file, '--out', net_file,
+                        '--epochs', '3', '--qat-epochs', '1', '--holdout', '5', '--batch', '256',
+                        '--eval-tool', 'none', '--quiet', *flags], check=True,
+                       stdout=subprocess.DEVNULL, timeout=240)
+        engine = subprocess.run([tool('tolvo-eval'), '--records', cls.records_file, '--evalfile',
+                                 net_file], check=True, capture_output=True, text=True,
+                                timeout=60)
+        return engine.stdout.split()
 
     @classmethod
     def tearDownClass(cls):
@@ -59,6 +68,12 @@ class EngineAgainstTrainer(unittest.TestCase):
         engine = np.array(self.engine_lines, dtype=np.int64)
         integer = nw.integer_scores(nw.read_network(self.net_file), self.records)
         np.testing.assert_array_equal(engine, integer)
+
+    def test_engine_equals_the_trainers_integer_pass_with_every_option(self):
+        net = nw.read_network(self.options_file)
+        self.assertEqual((net.screlu, net.buckets, net.king_mirror), (True, 8, True))
+        engine = np.array(self.options_lines, dtype=np.int64)
+        np.testing.assert_array_equal(engine, nw.integer_scores(net, self.records))
 
     def test_engine_is_within_bounds_of_the_float_model(self):
         engine = np.array(self.engine_lines, dtype=np.float64)

@@ -6,7 +6,7 @@ import numpy as np
 
 import records as rec
 from tests.support import (START_FEN, as_records, mirror, pack_record, parse_placement,
-                           random_pieces)
+                           random_pieces, reflect)
 
 
 class RecordDecoding(unittest.TestCase):
@@ -77,6 +77,64 @@ class RecordDecoding(unittest.TestCase):
                 self.assertEqual(sorted(got[side][got[2][i]:got[2][i + 1]]),
                                  sorted(want[side][want[2][i]:want[2][i + 1]]))
 
+    def test_king_mirroring_reflects_only_the_view_whose_king_is_on_files_a_to_d(self):
+        # White: king d1, pawn a2; Black: king e8, knight b8; White to move.
+        pieces = {3: (0, 5), 8: (0, 0), 60: (1, 5), 57: (1, 1)}
+        stm, other, _ = rec.features(as_records([pack_record(pieces)]), king_mirror=True)
+        # White's king is on the d-file: White's view swaps files (d1 -> e1, a2 -> h2, e8 -> d8,
+        # b8 -> g8), Black's does not (its king is on the e-file).
+        self.assertEqual(sorted(stm), [0 * 64 + 15, 5 * 64 + 4, 384 + 1 * 64 + 62,
+                                       384 + 5 * 64 + 59])
+        self.assertEqual(sorted(other), [1 * 64 + 1, 5 * 64 + 4, 384 + 0 * 64 + 48,
+                                         384 + 5 * 64 + 59])
+        plain, _, _ = rec.features(as_records([pack_record(pieces)]))
+        self.assertEqual(sorted(plain), [8, 5 * 64 + 3, 384 + 64 + 57, 384 + 5 * 64 + 60])
+
+    def test_with_king_mirroring_a_board_and_its_reflection_have_the_same_features(self):
+        rng = np.random.default_rng(6)
+        placements = [random_pieces(rng) for _ in range(60)]
+        blacks = [bool(rng.integers(0, 2)) for _ in placements]
+        boards = as_records([pack_record(p, b) for p, b in zip(placements, blacks)])
+        reflected = as_records([pack_record(reflect(p), b) for p, b in zip(placements, blacks)])
+        a = rec.features(boards, king_mirror=True)
+        b = rec.features(reflected, king_mirror=True)
+        # The training's own reflection gives the same again, so it is redundant here.
+        c = rec.features(boards, np.ones(len(boards), bool), king_mirror=True)
+        plain_a, plain_b = rec.features(boards), rec.features(reflected)
+        differ = 0
+        for i in range(len(placements)):
+            for side in (0, 1):
+                want = sorted(a[side][a[2][i]:a[2][i + 1]])
+                self.assertEqual(sorted(b[side][b[2][i]:b[2][i + 1]]), want)
+                self.assertEqual(sorted(c[side][c[2][i]:c[2][i + 1]]), want)
+                differ += sorted(plain_a[side][plain_a[2][i]:plain_a[2][i + 1]]) != \
+                    sorted(plain_b[side][plain_b[2][i]:plain_b[2][i + 1]])
+        self.assertEqual(differ, 2 * len(placements))  # without it, every view changes
+
+    def test_output_bucket_of_hand_counted_positions(self):
+        fens = {
+            '4k3/8/8/8/8/8/8/4K3 w - - 0 1': 0,                      # 2 pieces
+            '4k3/pp6/8/8/8/8/P7/4K3 w - - 0 1': 0,                   # 5
+            '4k3/pp6/8/8/8/8/PP6/4K3 b - - 0 1': 1,                  # 6
+            '4k3/pppp4/8/8/8/8/PPPP4/4K3 w - - 0 1': 2,              # 10
+            'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w - - 0 1': 5,    # 22
+            'rn2k1nr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1': 6,  # 29
+            'rn1qk1nr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1': 7,  # 30
+            START_FEN: 7,                                            # 32
+        }
+        records = rec.records_from_fens(list(fens))
+        self.assertEqual(list(rec.piece_counts(records)), [2, 5, 6, 10, 22, 29, 30, 32])
+        self.assertEqual(list(rec.output_buckets(records, 8)), list(fens.values()))
+        self.assertEqual(list(rec.output_buckets(records, 1)), [0] * len(fens))
+        # Boards no writer produces still get a bucket within range.
+        odd = as_records([pack_record({4: (0, 5)}), pack_record({})])
+        many = bytearray(pack_record({4: (0, 5), 60: (1, 5)}))
+        many[0:8] = (2**64 - 1).to_bytes(8, 'little')
+        self.assertEqual(list(rec.output_buckets(as_records([bytes(many)]), 8)), [7])
+        self.assertEqual(list(rec.output_buckets(odd, 8)), [0, 0])
+        with self.assertRaises(ValueError):
+            rec.output_buckets(records, 4)
+
     def test_batch_offsets_split_the_flat_lists_per_record(self):
         rng = np.random.default_rng(4)
         placements = [random_pieces(rng) for _ in range(20)]
@@ -94,9 +152,12 @@ class RecordDecoding(unittest.TestCase):
         bad_result = pack_record({4: (0, 5), 60: (1, 5)}, result=2)
         stray_nibble = bytearray(good)
         stray_nibble[8 + 5] = 0x03  # a nibble past the two pieces
+        # King mirroring needs each side's king.
+        no_white_king = pack_record({4: (0, 4), 60: (1, 5)})
+        two_black_kings = pack_record({4: (0, 5), 60: (1, 5), 62: (1, 5)})
         mask = rec.valid_mask(as_records([good, bad_version, bad_type, one_piece, bad_result,
-                                          bytes(stray_nibble)]))
-        self.assertEqual(list(mask), [True, False, False, False, False, False])
+                                          bytes(stray_nibble), no_white_king, two_black_kings]))
+        self.assertEqual(list(mask), [True, False, False, False, False, False, False, False])
         many = bytearray(good)
         many[0:8] = (2**64 - 1).to_bytes(8, 'little')  # 64 occupied squares
         self.assertFalse(rec.valid_mask(as_records([bytes(many)]))[0])

@@ -54,6 +54,30 @@ class TinyTraining(unittest.TestCase):
         # The network has learned the hidden scores' scale.
         self.assertGreater(result['search_slope'], 0.5)
 
+    def test_screlu_buckets_and_king_mirroring_train_and_write_a_matching_file(self):
+        flags = ('--screlu', '--buckets', '8', '--king-mirror')
+        out, result, log = self.run_training('v2.nnue', *flags)
+        losses = result['validation_losses']
+        self.assertLess(losses[-1], 0.5 * losses[0])
+        self.assertIn('SCReLU, 8 output buckets, king mirroring on', log)
+        self.assertIn('no reflection of batches (king mirroring makes it redundant)', log)
+        net = nw.read_network(out)
+        self.assertEqual((net.screlu, net.buckets, net.king_mirror), (True, 8, True))
+        self.assertLessEqual(np.abs(net.w2).max(), 127)
+        model = nw.load_checkpoint(os.path.splitext(out)[0] + '.pt')
+        self.assertEqual(model.options(), {'screlu': True, 'buckets': 8, 'king_mirror': True})
+        records = rec.RecordSet(self.dir.name).take(np.arange(0, 30000, 97))
+        diff = np.abs(nw.evaluate_records(model, records) - nw.evaluate_records(net, records))
+        # Each of the two integer divisions truncates: the first by less than K / (QA * QB) cp.
+        self.assertLessEqual(diff.max(), 1.0 + net.k / (255 * 64) + 1e-3)
+        self.assertGreater(result['search_slope'], 0.5)
+        # Every bucket with positions in it has learnt something of its own.
+        buckets = rec.output_buckets(records, 8)
+        self.assertGreater(len(np.unique(net.b2[np.unique(buckets)])), 4)
+        # The reflection is really off: asking for it to be off changes nothing.
+        _, again, _ = self.run_training('v2-again.nnue', *flags, '--no-mirror')
+        self.assertEqual(again['validation_losses'], losses)
+
     def test_a_rerun_with_the_same_seed_repeats_and_another_seed_differs(self):
         _, first, _ = self.run_training('b.nnue', '--epochs', '2')
         _, again, _ = self.run_training('c.nnue', '--epochs', '2')
