@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Any word is either a move of the position or no move at all.
     for (size_t i = 0; i + 1 < size; i += 2) {
         const Move m = Move(data[i] | data[i + 1] << 8);
-        if (isSearchable(p) && isValidMove(p, m)) FUZZ_CHECK(textToMove(p, moveToText(m)) == m);
+        if (isSearchable(p) && isValidMove(p, m)) FUZZ_CHECK(textToMove(p, moveToText(p, m)) == m);
     }
     return 0;
 }

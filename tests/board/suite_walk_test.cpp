@@ -15,7 +15,7 @@
 namespace {
 
 std::string describe(const Position& p, Move m) {
-    return std::string("move ") + moveToText(m) + " kind " + std::to_string(moveKind(m) >> 12) +
+    return std::string("move ") + moveToText(p, m) + " kind " + std::to_string(moveKind(m) >> 12) +
            " key " + std::to_string(p.key);
 }
 

@@ -188,7 +188,7 @@ void walk(const Network& net, Position& p, const Accumulator& acc, int depth, ui
         walk(net, p, *child, depth - 1, nodes);
         unmakeMove(p, undo, m);
         if (::testing::Test::HasFatalFailure()) {
-            ADD_FAILURE() << "after " << moveToText(m);
+            ADD_FAILURE() << "after " << moveToText(p, m);
             return;
         }
     }
