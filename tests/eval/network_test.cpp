@@ -211,6 +211,26 @@ TEST(NetworkAccumulator, IncrementalUpdatesEqualARebuildAtEveryNodeOfTheSuiteWal
     EXPECT_GT(nodes, 500000u);
 }
 
+// The same from Chess960 positions, whose castlings may put the king on its rook's square or
+// leave one of the two where it stands.
+TEST(NetworkAccumulator, IncrementalUpdatesEqualARebuildThroughChess960Castlings) {
+    auto net = randomNetwork(7);
+    auto p = std::make_unique<Position>();
+    auto root = std::make_unique<Accumulator>();
+    uint64_t nodes = 0;
+    const std::vector<SuitePosition>& table = chess960Table();
+    for (size_t i = 0; i < table.size(); i += 3) {
+        loadFen(*p, table[i].fen.c_str());
+        refreshAccumulator(*net, *p, *root);
+        walk(*net, *p, *root, 2, nodes);
+        if (HasFatalFailure()) {
+            ADD_FAILURE() << "in the walk from " << table[i].fen;
+            break;
+        }
+    }
+    EXPECT_GT(nodes, 100000u);
+}
+
 // The network sees each side from its own side of the board: a position and its colour mirror
 // have the same accumulators, exchanged, and the same score, exactly.
 TEST(NetworkAccumulator, APositionAndItsColourMirrorScoreTheSame) {

@@ -250,8 +250,8 @@ TEST_F(DatagenRun, OpeningsAreDistinctPlayablePositionsAfterTheRandomPlies) {
 
 // Chess960 openings: random plies from start positions drawn from the seed, their rights
 // written by rook file wherever a rook is off its corner; then both engines play them with
-// "UCI_Chess960" on, and the referee, reading castling as the king taking its rook, finds
-// no illegal move.
+// "UCI_Chess960" on (to a fixed depth: the point is the moves, not the clock), and the referee,
+// reading castling as the king taking its rook, finds no illegal move.
 TEST_F(DatagenRun, Chess960OpeningsComeFromManyStartsAndArePlayedWithTheOption) {
     const std::string path = dir + "/openings960.fen";
     run("--openings " + path + " --count 8 --seed 5 --nodes 300 --random-plies 2 --chess960");
@@ -277,10 +277,11 @@ TEST_F(DatagenRun, Chess960OpeningsComeFromManyStartsAndArePlayedWithTheOption) 
     EXPECT_EQ(count, 8);
     EXPECT_GE(backRanks.size(), 6u);
 
-    Pipe referee("'" TOLVO_BUILD_DIR "/tolvo-selfplay' --games 2 --tc 1+0.02 --openings " + path +
+    Pipe referee("'" TOLVO_BUILD_DIR "/tolvo-selfplay' --games 2 --depth 4 --openings " + path +
                  " --option UCI_Chess960=true 2>&1");
     std::string output;
     EXPECT_EQ(referee.finish(output, true, 120000), "exit code 0") << output;
+    EXPECT_NE(output.find("2 games: "), std::string::npos) << output;
     EXPECT_NE(output.find("illegal 0, crashes 0, time losses 0"), std::string::npos) << output;
 }
 
