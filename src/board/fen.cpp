@@ -206,6 +206,7 @@ void parseFen(Position& p, const char* fen) {
             if (readRookFileRights(p, f + next, fieldLength)) next += fieldLength + 1;
         }
     }
+
     size_t half;
     if (at(next) == '-') {
         p.epSquare = NoSquare;
