@@ -127,7 +127,7 @@ bool readRookFileRights(Position& p, const char* field, size_t length) {
         const int king = homeKing(p, color);
         if (king < 0) continue;
         int rook = -1;
-        bool kingSide;
+        bool kingSide = false;
         if (c == 'K' || c == 'k' || c == 'Q' || c == 'q') {
             kingSide = c == 'K' || c == 'k';
             rook = outermostRook(p, color, king, kingSide);

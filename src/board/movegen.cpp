@@ -138,6 +138,7 @@ inline void addPieceMoves(const Position& p, Bitboard pieceFilter, Bitboard targ
     }
 }
 
+// The castling of one right, when canCastle allows it, ordered by the king's history.
 template <Color Us, bool KingSide>
 inline void addCastle(const Position& p, MoveList& l) {
     constexpr int right = 2 * Us + (KingSide ? 0 : 1);
