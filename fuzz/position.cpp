@@ -7,6 +7,7 @@
 
 #include "search/startup.h"
 #include "support/checks.h"
+#include "uci/options.h"
 #include "uci/position_command.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -26,6 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkMoves(p);
     }
 
+    // The last byte's low bit chooses how castling is read: as the king's move or, as with
+    // "UCI_Chess960" on, only as the king taking its rook.
+    Chess960 = size > 0 && (data[size - 1] & 1);
     positionCommand(p, line);
     if (isSearchable(p)) {
         checkDerivedFields(p);
@@ -35,7 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Any word is either a move of the position or no move at all.
     for (size_t i = 0; i + 1 < size; i += 2) {
         const Move m = Move(data[i] | data[i + 1] << 8);
-        if (isSearchable(p) && isValidMove(p, m)) FUZZ_CHECK(textToMove(p, moveToText(m)) == m);
+        if (isSearchable(p) && isValidMove(p, m)) {
+            FUZZ_CHECK(textToMove(p, moveToText(p, m)) == m);
+            FUZZ_CHECK(textToMove(p, moveToText(p, m, true), true) == m);
+        }
     }
     return 0;
 }

@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
         const uint64_t nodes = totalNodes();
         total += nodes;
         std::printf("%2d  bestmove %-5s score %6d  nodes %12" PRIu64 "  %s\n", ++index,
-                    moveToText(LastReported.move), LastReported.score, nodes, fen);
+                    moveToText(position, LastReported.move), LastReported.score, nodes, fen);
     }
     shutdownSearchThreads();
     std::printf("Nodes searched: %" PRIu64 "\n", total);

@@ -6,6 +6,7 @@
 //                 [--random-plies R] [--hash MB] [--wide-share P --wide-plies R --wide-margin M]
 //                 [--learned | --evalfile FILE]
 //   tolvo-datagen --openings FILE --count C [--seed S] [--nodes N] [--random-plies R]
+//                 [--chess960]
 //
 // The search keeps its state in globals, so each job is a process of its own: with --jobs N
 // this program starts itself N times, with seeds S .. S+N-1, and waits for them.
@@ -70,7 +71,9 @@ const char* const Usage =
     "  --wide-margin M    their margin in centipawns (default 400)\n"
     "  --learned          play and label with the built-in network instead of the\n"
     "                     hand-written evaluation\n"
-    "  --evalfile FILE    play and label with the network in FILE\n";
+    "  --evalfile FILE    play and label with the network in FILE\n"
+    "  --chess960         the random plies start from Chess960 start positions drawn from\n"
+    "                     the seed instead of the standard one\n";
 
 constexpr int OpeningTries = 100000;
 // Adjudication. A win: the last WinPlies scores (both sides' searches) all at least WinScore
@@ -104,6 +107,7 @@ struct Settings {
     int widePlies = 16;
     int wideMargin = 400;
     EvaluationChoice evaluation;
+    bool chess960 = false;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -130,6 +134,10 @@ Settings parseArguments(int argc, char** argv) {
             std::exit(0);
         }
         if (takeEvaluationFlag(argc, argv, i, s.evaluation)) continue;
+        if (a == "--chess960") {
+            s.chess960 = true;
+            continue;
+        }
         if (i + 1 >= argc) usageError("unknown argument or missing value: " + a);
         const char* v = argv[++i];
         if (a == "--out")
@@ -261,12 +269,48 @@ struct OpeningShape {
     int margin;
 };
 
+// Chess960 start position number n (0..959) in the usual numbering, in which 518 is the
+// standard start: bishops on a light and a dark file, then the queen and the knights on the
+// free files, the king between the two rooks on the three left. Rights in Shredder letters.
+std::string chess960StartFen(int n) {
+    char rank[9] = "--------";
+    rank[2 * (n % 4) + 1] = 'B';
+    n /= 4;
+    rank[2 * (n % 4)] = 'B';
+    n /= 4;
+    auto placeOnFree = [&rank](int index, char piece) {
+        for (int f = 0; f < 8; ++f)
+            if (rank[f] == '-' && index-- == 0) {
+                rank[f] = piece;
+                return;
+            }
+    };
+    placeOnFree(n % 6, 'Q');
+    n /= 6;
+    static const int Knights[10][2] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
+                                       {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
+    // The second knight's index counts the free files after the first has taken its own.
+    placeOnFree(Knights[n][0], 'N');
+    placeOnFree(Knights[n][1] - 1, 'N');
+    placeOnFree(0, 'R');
+    placeOnFree(0, 'K');
+    placeOnFree(0, 'R');
+    std::string white(rank), black(rank), rights;
+    for (char& c : black) c = char(c - 'A' + 'a');
+    for (int f = 7; f >= 0; --f)
+        if (rank[f] == 'R') rights += char('A' + f);
+    for (int f = 7; f >= 0; --f)
+        if (rank[f] == 'R') rights += char('a' + f);
+    return black + "/pppppppp/8/8/8/8/PPPPPPPP/" + white + " w " + rights + " - 0 1";
+}
+
 // Random legal plies from the start position, tried again until the search scores the
 // position they reach within the margin. Returns that search, which the game goes on from.
 SearchOutcome randomOpening(GameBoard& g, Random& random, const Settings& s, OpeningShape shape) {
     const int plies = shape.plies;
     for (int tries = 0; tries < OpeningTries; ++tries) {
-        selfplay::resetBoard(g, StartFen);
+        selfplay::resetBoard(
+            g, s.chess960 ? chess960StartFen(int(random.below(960))).c_str() : StartFen);
         bool playable = true;
         for (int i = 0; i < plies && playable; ++i) {
             MoveList legal;
@@ -357,7 +401,7 @@ void playGame(const Settings& s, uint64_t number, std::vector<TrainingRecord>& r
         const Move m = searched.move;
         if (!isLegalMove(p, m)) {
             std::fprintf(stderr, "tolvo-datagen: the search chose %s, not a legal move, in %s\n",
-                         moveToText(m), positionToFen(p, ply / 2 + 1).c_str());
+                         moveToText(p, m), positionToFen(p, ply / 2 + 1).c_str());
             std::exit(1);
         }
         ++tally.searches;
@@ -365,7 +409,8 @@ void playGame(const Settings& s, uint64_t number, std::vector<TrainingRecord>& r
         const int score = searched.score;
         whiteScores.push_back(p.sideToMove == White ? score : -score);
 
-        const bool capture = p.board[moveTo(m)] != Empty || moveKind(m) == KindEnPassant;
+        const bool capture = (p.board[moveTo(m)] != Empty && moveKind(m) != KindCastle) ||
+                             moveKind(m) == KindEnPassant;
         const bool mate = score > MateBound || score < -MateBound;
         TrainingRecord r;
         if (!selfplay::inCheck(p) && !capture && !isPromotion(m) && !mate &&

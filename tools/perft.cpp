@@ -83,7 +83,7 @@ int runCount(int depth, const std::string& fen, bool divide) {
             const uint64_t n = perft(p, depth - 1);
             unmakeMove(p, undo, m);
             total += n;
-            std::printf("%s: %" PRIu64 "\n", moveToText(m), n);
+            std::printf("%s: %" PRIu64 "\n", moveToText(p, m), n);
         }
         std::printf("total: %" PRIu64 "\n", total);
         return 0;

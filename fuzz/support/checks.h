@@ -28,6 +28,7 @@ inline void checkDerivedFields(const Position& p) {
     std::memcpy(rebuilt.board, p.board, sizeof p.board);
     rebuilt.sideToMove = p.sideToMove;
     rebuilt.castleRights = p.castleRights;
+    rebuilt.castleRooks = p.castleRooks;
     rebuilt.epSquare = p.epSquare;
     rebuilt.rule50 = p.rule50;
     derivePosition(rebuilt);
@@ -49,6 +50,7 @@ inline bool samePosition(const Position& a, const Position& b) {
     return std::memcmp(a.board, b.board, sizeof a.board) == 0 &&
            std::memcmp(a.bitboards, b.bitboards, sizeof a.bitboards) == 0 &&
            a.epSquare == b.epSquare && a.castleRights == b.castleRights && a.rule50 == b.rule50 &&
+           std::memcmp(&a.castleRooks, &b.castleRooks, sizeof a.castleRooks) == 0 &&
            a.sideToMove == b.sideToMove && a.kingSquare[0] == b.kingSquare[0] &&
            a.kingSquare[1] == b.kingSquare[1] && a.key == b.key && a.pawnKey == b.pawnKey &&
            a.materialKey == b.materialKey && a.psqScore == b.psqScore && a.keyCount == b.keyCount;
@@ -63,7 +65,8 @@ inline void checkMoves(const Position& original) {
     for (int i = 0; i < legal.count; ++i) {
         const Move m = legal.moveWords[i];
         FUZZ_CHECK(isValidMove(p, m));
-        FUZZ_CHECK(textToMove(p, moveToText(m)) == m);
+        FUZZ_CHECK(textToMove(p, moveToText(p, m)) == m);
+        FUZZ_CHECK(textToMove(p, moveToText(p, m, true), true) == m);
         const Position before = p;
         UndoInfo undo;
         makeMove(p, undo, m);

@@ -41,9 +41,13 @@ bool givesCheck(Position& p, Move m) {
                (RookAttacks(k, occ2) & orthogonalSliders(p, us));
     }
     if (kind == KindCastle) {
-        const int rookTo = to == 2 ? 3 : to == 6 ? 5 : to == 58 ? 59 : to == 62 ? 61 : NoSquare;
-        if (rookTo == NoSquare) return false;
-        return RookAttacks(rookTo, occ ^ SquareBit[from]) & enemyKing;
+        // Only the rook can check, from its destination, through the board after castling.
+        const int base = us == White ? 0 : 56;
+        if (to != base + 6 && to != base + 2) return false;
+        const CastleRook rook = castleRookFor(p.castleRooks, to);
+        const Bitboard after =
+            (occ ^ SquareBit[from] ^ SquareBit[rook.from]) | SquareBit[to] | SquareBit[rook.to];
+        return RookAttacks(rook.to, after) & enemyKing;
     }
     UndoInfo u;
     makeMove(p, u, m);

@@ -5,6 +5,8 @@
 #include "board/tables.h"
 
 inline bool isSquareAttacked(const Position& p, int s, Color attacker);
+// The same through an occupancy of the caller's (castling asks it with king and rook lifted).
+inline bool isSquareAttackedThrough(const Position& p, int s, Color attacker, Bitboard occ);
 inline Bitboard attackersTo(const Position& p, int s, Color attacker);
 Bitboard sliderAttackersTo(const Position& p, Bitboard occ, int s, Color attacker);
 Bitboard pinnedPieces(const Position& p, Color side);
@@ -26,7 +28,10 @@ inline Bitboard orthogonalSliders(const Position& p, Color c) {
 
 // Defined here so that they inline: they run at every node and for most generated moves.
 inline bool isSquareAttacked(const Position& p, int s, Color attacker) {
-    const Bitboard occ = occupancy(p);
+    return isSquareAttackedThrough(p, s, attacker, occupancy(p));
+}
+
+inline bool isSquareAttackedThrough(const Position& p, int s, Color attacker, Bitboard occ) {
     return (PawnAttacks[attacker ^ 1][s] & p.bitboards[WhitePawn + attacker]) ||
            (KnightAttacks[s] & p.bitboards[WhiteKnight + attacker]) ||
            (KingAttacks[s] & p.bitboards[WhiteKing + attacker]) ||
@@ -43,6 +48,8 @@ inline Bitboard attackersTo(const Position& p, int s, Color attacker) {
            (RookAttacks(s, occ) & orthogonalSliders(p, attacker));
 }
 
+// Castling passes the king test too: a castling is only ever generated or found valid
+// with every square of the king's path unattacked, its destination included.
 inline bool isLegal(Position& p, Move m) {
     const SearchStackEntry& e = *p.stack;
     if (!e.inCheck && moveKind(m) != KindEnPassant) {

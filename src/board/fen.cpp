@@ -69,6 +69,82 @@ uint8_t readCounter(const char* s) {
     return uint8_t(negative ? 0u - n : n);
 }
 
+// The square of the colour's king on its first rank, or -1.
+int homeKing(const Position& p, Color c) {
+    const int base = c == White ? 0 : 56;
+    for (int s = base; s < base + 8; ++s)
+        if (p.board[s] == WhiteKing + c) return s;
+    return -1;
+}
+
+// The outermost rook of the colour on its first rank on one side of its king, or -1.
+int outermostRook(const Position& p, Color c, int king, bool kingSide) {
+    const int base = c == White ? 0 : 56;
+    if (kingSide) {
+        for (int s = base + 7; s > king; --s)
+            if (p.board[s] == WhiteRook + c) return s;
+    } else {
+        for (int s = base; s < king; ++s)
+            if (p.board[s] == WhiteRook + c) return s;
+    }
+    return -1;
+}
+
+// Rook squares for rights given as K, Q, k, q: the outermost rook on that side of a king on
+// its first rank, so that a Chess960 start written with KQkq castles with its own rooks. With
+// no such rook the right keeps its corner, and the generator ignores it as before.
+void cornerLetterRooks(Position& p) {
+    for (int right = 0; right < 4; ++right) {
+        p.castleRooks.square[right] = CornerRooks.square[right];
+        if (!(p.castleRights & (1 << right))) continue;
+        const Color c = Color(right >> 1);
+        const int king = homeKing(p, c);
+        const int rook = king < 0 ? -1 : outermostRook(p, c, king, (right & 1) == 0);
+        if (rook >= 0) p.castleRooks.square[right] = uint8_t(rook);
+    }
+}
+
+// A castling field in Shredder-FEN or X-FEN (file letters, or K/Q/k/q mixed with them) of
+// `length` characters. Each letter gives the right on its side of the king, with the rook on
+// its file (K/Q: the outermost rook); a right whose king or rook is not on the first rank is
+// dropped, and the first letter for a right wins. False when the field is no such field.
+bool readRookFileRights(Position& p, const char* field, size_t length) {
+    if (length == 0 || length > 8) return false;
+    bool anyFile = false;
+    for (size_t i = 0; i < length; ++i) {
+        const char c = field[i];
+        const bool file = (c >= 'A' && c <= 'H') || (c >= 'a' && c <= 'h');
+        if (!file && !std::strchr("KQkq", c)) return false;
+        anyFile = anyFile || file;
+    }
+    if (!anyFile) return false;
+    p.castleRights = 0;
+    p.castleRooks = CornerRooks;
+    for (size_t i = 0; i < length; ++i) {
+        const char c = field[i];
+        const Color color = (c >= 'a' && c <= 'z') ? Black : White;
+        const int base = color == White ? 0 : 56;
+        const int king = homeKing(p, color);
+        if (king < 0) continue;
+        int rook = -1;
+        bool kingSide = false;
+        if (c == 'K' || c == 'k' || c == 'Q' || c == 'q') {
+            kingSide = c == 'K' || c == 'k';
+            rook = outermostRook(p, color, king, kingSide);
+        } else {
+            rook = base + (color == White ? c - 'A' : c - 'a');
+            if (p.board[rook] != WhiteRook + color) continue;
+            kingSide = rook > king;
+        }
+        if (rook < 0) continue;
+        const int right = 2 * color + (kingSide ? 0 : 1);
+        if (p.castleRights & (1 << right)) continue;
+        p.castleRights = uint8_t(p.castleRights | (1 << right));
+        p.castleRooks.square[right] = uint8_t(rook);
+    }
+    return true;
+}
+
 // Keeps an en-passant square only when a double push just made can explain it.
 uint32_t normalisedEpSquare(const Position& p) {
     const uint32_t ep = p.epSquare;
@@ -109,15 +185,25 @@ void parseFen(Position& p, const char* fen) {
 
     size_t next = i + 3;
     p.castleRights = 0;
+    p.castleRooks = CornerRooks;
     if (at(next) == '-') {
         next += 2;
     } else {
+        bool found = false;
         for (const CastlePattern& c : CastlePatterns) {
             if (std::strstr(f, c.text)) {
                 p.castleRights = c.rights;
                 next += size_t(c.length) + 1;
+                found = true;
                 break;
             }
+        }
+        if (found) {
+            cornerLetterRooks(p);
+        } else if (next < length) {
+            size_t fieldLength = 0;
+            while (next + fieldLength < length && f[next + fieldLength] != ' ') ++fieldLength;
+            if (readRookFileRights(p, f + next, fieldLength)) next += fieldLength + 1;
         }
     }
 
@@ -142,7 +228,7 @@ void computeKeys(Position& p) {
         p.key ^= PieceKey[code][s];
         if (isPawn(code)) p.pawnKey ^= PieceKey[code][s];
     }
-    p.key ^= CastleKey[p.castleRights] ^ EpKey[p.epSquare] ^ SideKey[p.sideToMove];
+    p.key ^= p.castleKeys[p.castleRights] ^ EpKey[p.epSquare] ^ SideKey[p.sideToMove];
     // Counts above ten only occur in positions the search refuses; the clamp keeps the
     // table read in bounds.
     for (int code = WhitePawn; code <= BlackKing; ++code) {
@@ -170,6 +256,7 @@ void derivePosition(Position& p) {
     p.kingSquare[White] = p.bitboards[WhiteKing] ? lsb(p.bitboards[WhiteKing]) : 0;
     p.kingSquare[Black] = p.bitboards[BlackKing] ? lsb(p.bitboards[BlackKing]) : 0;
     p.epSquare = normalisedEpSquare(p);
+    deriveCastling(p);
     computeKeys(p);
     p.keyHistory[0] = p.key;
     p.keyCount = 1;

@@ -138,25 +138,14 @@ inline void addPieceMoves(const Position& p, Bitboard pieceFilter, Bitboard targ
     }
 }
 
-// Castling needs the right, king and rook at home, the squares between empty and the
-// king's path (its own square first) unattacked; b1 / b8 may be attacked.
+// The castling of one right, when canCastle allows it, ordered by the king's history.
 template <Color Us, bool KingSide>
 inline void addCastle(const Position& p, MoveList& l) {
-    constexpr int base = Us == White ? 0 : 56;
-    constexpr int right = (KingSide ? 1 : 2) << (2 * Us);
-    constexpr int king = base + 4, kingTo = base + (KingSide ? 6 : 2);
-    constexpr int rook = base + (KingSide ? 7 : 0), rookTo = base + (KingSide ? 5 : 3);
-    constexpr Bitboard mustBeEmpty = KingSide
-                                         ? (Bitboard(1) << (base + 5)) | (Bitboard(1) << (base + 6))
-                                         : (Bitboard(7) << (base + 1));
-    if (!(p.castleRights & right) || p.board[king] != WhiteKing + Us ||
-        p.board[rook] != WhiteRook + Us || (occupancy(p) & mustBeEmpty))
-        return;
-    constexpr Color Them = Us ^ 1;
-    if (isSquareAttacked(p, king, Them) || isSquareAttacked(p, rookTo, Them) ||
-        isSquareAttacked(p, kingTo, Them))
-        return;
-    pushMove(l, makeMoveWord(king, kingTo, KindCastle), historyOf(p)[WhiteKing + Us][kingTo]);
+    constexpr int right = 2 * Us + (KingSide ? 0 : 1);
+    constexpr int kingTo = (Us == White ? 0 : 56) + (KingSide ? 6 : 2);
+    if (!canCastle(p, right)) return;
+    pushMove(l, makeMoveWord(p.kingSquare[Us], kingTo, KindCastle),
+             historyOf(p)[WhiteKing + Us][kingTo]);
 }
 
 template <Color Us>
@@ -375,6 +364,27 @@ void generateQuietChecks(Position& p, MoveList& l, Bitboard) {
 }
 
 }  // namespace
+
+bool canCastle(const Position& p, int right) {
+    if (!(p.castleRights & (1 << right))) return false;
+    const Color us = Color(right >> 1), them = us ^ 1;
+    const bool kingSide = (right & 1) == 0;
+    const int base = us == White ? 0 : 56;
+    const int king = p.kingSquare[us], rook = p.castleRooks.square[right];
+    if (king < base || king >= base + 8 || p.board[king] != WhiteKing + us ||
+        p.board[rook] != WhiteRook + us || (kingSide ? rook < king : rook > king))
+        return false;
+    const int kingTo = base + (kingSide ? 6 : 2), rookTo = base + (kingSide ? 5 : 3);
+    const Bitboard lifted = occupancy(p) ^ SquareBit[king] ^ SquareBit[rook];
+    const Bitboard kingWay = Between[king][kingTo] | SquareBit[kingTo];
+    if (lifted & (kingWay | Between[rook][rookTo] | SquareBit[rookTo])) return false;
+    // Lifting the king changes nothing for the king's way (a line through its square would
+    // attack the square itself); lifting the rook lets an attacker behind it count.
+    if (isSquareAttackedThrough(p, king, them, lifted)) return false;
+    for (Bitboard b = kingWay & ~SquareBit[king]; b;)
+        if (isSquareAttackedThrough(p, popLsb(b), them, lifted)) return false;
+    return true;
+}
 
 const Generator MoveGenerators[8] = {generateEvasions<White>,    generateEvasions<Black>,
                                      generateCaptures<White>,    generateCaptures<Black>,

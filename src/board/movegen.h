@@ -40,5 +40,11 @@ inline void generateMoves(GeneratorKind kind, Position& p, MoveList& list,
 
 void sortMoves(MoveList& list);  // stable, highest score first
 
+// Whether the side to move may castle with the right (0 K, 1 Q, 2 k, 3 q): the right, a king
+// on its first rank with the right's rook on that side of it, every square between the king
+// and its destination and between the rook and its destination empty but for these two, and
+// no square of the king's way attacked with both lifted (a standard castling: the usual rule).
+bool canCastle(const Position& p, int right);
+
 // Is the word a pseudo-legal move of the side to move (king safety not tested)?
 bool isValidMove(const Position& p, Move m);

@@ -15,9 +15,12 @@ char promotionLetter(int kind) {
 
 }  // namespace
 
-const char* moveToText(Move m) {
+const char* moveToText(Move m, const CastlingRooks& rooks, bool chess960) {
     static char text[6];
-    const int from = moveFrom(m), to = moveTo(m);
+    const int from = moveFrom(m);
+    int to = moveTo(m);
+    if (moveKind(m) == KindCastle && (chess960 || !isStandardCastle(rooks, from, to)))
+        to = castleRookFor(rooks, to).from;
     text[0] = char('a' + fileOf(from));
     text[1] = char('1' + rankOf(from));
     text[2] = char('a' + fileOf(to));
@@ -27,7 +30,7 @@ const char* moveToText(Move m) {
     return text;
 }
 
-Move textToMove(Position& p, const char* text) {
+Move textToMove(Position& p, const char* text, bool chess960) {
     if (!text) return 0;
     char t[5] = {0, 0, 0, 0, 0};
     for (int i = 0; i < 5 && text[i]; ++i) t[i] = text[i];
@@ -40,11 +43,21 @@ Move textToMove(Position& p, const char* text) {
     clearList(list);
     generateMoves(GenCaptures, p, list);
     generateMoves(GenQuiets, p, list);
+    Move castle = 0;
     for (int i = 0; i < list.count; ++i) {
         const Move m = list.moveWords[i];
-        if (moveFrom(m) != from || moveTo(m) != to) continue;
+        if (moveFrom(m) != from) continue;
+        if (moveKind(m) == KindCastle) {
+            // The king taking its rook always; the king's destination only with Chess960 off
+            // (the king's step to that square, if there is one, goes first).
+            if (to == castleRookFor(p.castleRooks, moveTo(m)).from ||
+                (!chess960 && to == moveTo(m)))
+                castle = m;
+            continue;
+        }
+        if (moveTo(m) != to) continue;
         if (isPromotion(m) && promotionLetter(m >> 12) != letter) continue;
         return m;
     }
-    return 0;
+    return castle;
 }

@@ -10,7 +10,7 @@ uint64_t EpKey[65];
 uint64_t CastleKey[16];
 uint64_t SideKey[2];
 uint64_t MaterialKey[16][11];
-uint64_t CastleMoveKey[4];
+uint64_t CastleRookKey[4][8];
 
 namespace {
 
@@ -26,26 +26,6 @@ struct KeyRandom {
         return k;
     }
 };
-
-// Rights kept when a move touches a square: a king or rook home square loses its rights.
-constexpr uint8_t rightsKeptFrom(int s) {
-    return s == 4    ? 0xC
-           : s == 7  ? 0xE
-           : s == 0  ? 0xD
-           : s == 60 ? 0x3
-           : s == 63 ? 0xB
-           : s == 56 ? 0x7
-                     : 0xF;
-}
-struct RightsTable {
-    uint8_t kept[64];
-};
-constexpr RightsTable makeRightsTable() {
-    RightsTable t{};
-    for (int s = 0; s < 64; ++s) t.kept[s] = rightsKeptFrom(s);
-    return t;
-}
-constexpr RightsTable CastleRightsKept = makeRightsTable();
 
 // Appends the new key. A full history keeps its newer half, which is all the repetition
 // test can ever need (it stops at the fifty-move limit).
@@ -83,14 +63,8 @@ void initKeys() {
     for (int code = 2; code < 16; ++code)
         for (int n = 0; n <= 10; ++n) MaterialKey[code][n] = rng.key();
 
-    CastleMoveKey[0] = PieceKey[WhiteRook][7] ^ PieceKey[WhiteRook][5] ^ PieceKey[WhiteKing][6] ^
-                       PieceKey[WhiteKing][4];
-    CastleMoveKey[1] = PieceKey[WhiteRook][0] ^ PieceKey[WhiteRook][3] ^ PieceKey[WhiteKing][2] ^
-                       PieceKey[WhiteKing][4];
-    CastleMoveKey[2] = PieceKey[BlackRook][63] ^ PieceKey[BlackRook][61] ^ PieceKey[BlackKing][62] ^
-                       PieceKey[BlackKing][60];
-    CastleMoveKey[3] = PieceKey[BlackRook][56] ^ PieceKey[BlackRook][59] ^ PieceKey[BlackKing][58] ^
-                       PieceKey[BlackKing][60];
+    for (auto& right : CastleRookKey)
+        for (uint64_t& k : right) k = rng.key();
 }
 
 void makeMove(Position& p, UndoInfo& u, Move m) {
@@ -115,26 +89,33 @@ void makeMove(Position& p, UndoInfo& u, Move m) {
     u.stack = p.stack;
     p.stack = nullptr;
 
-    const uint8_t rights = p.castleRights & CastleRightsKept.kept[from] & CastleRightsKept.kept[to];
+    const uint8_t rights = p.castleRights & p.castleKept[from] & p.castleKept[to];
     const uint32_t oldEp = p.epSquare, oldSide = p.sideToMove;
     p.rule50 = (isPawn(mover) || captured) ? 0 : uint8_t(p.rule50 + 1);
     p.epSquare = NoSquare;
     p.sideToMove = uint32_t(color ^ 1);
 
     if (kind == KindCastle) {
-        const CastleRook rook = castleRookFor(to);
+        // King and rook leave before either lands: in Chess960 one may land on the other's
+        // start, or not move at all, so the square sets are toggled, never or-ed.
+        const CastleRook rook = castleRookFor(p.castleRooks, to);
         const int rookCode = WhiteRook + color;
-        const Bitboard rookSquares = SquareBit[rook.from] | SquareBit[rook.to];
+        const Bitboard kingSquares = SquareBit[from] ^ SquareBit[to];
+        const Bitboard rookSquares = SquareBit[rook.from] ^ SquareBit[rook.to];
         p.board[from] = Empty;
         p.board[rook.from] = Empty;
         p.board[to] = mover;
         p.board[rook.to] = rookCode;
-        p.bitboards[mover] ^= ft;
+        p.bitboards[mover] ^= kingSquares;
         p.bitboards[rookCode] ^= rookSquares;
-        p.bitboards[color] ^= ft | rookSquares;
-        p.key ^= CastleMoveKey[rook.keyIndex];
+        p.bitboards[color] ^= kingSquares ^ rookSquares;
+        p.key ^= PieceKey[mover][from] ^ PieceKey[mover][to] ^ PieceKey[rookCode][rook.from] ^
+                 PieceKey[rookCode][rook.to];
         p.psqScore += PieceSquareValue[mover][to] - PieceSquareValue[mover][from] +
                       PieceSquareValue[rookCode][rook.to] - PieceSquareValue[rookCode][rook.from];
+        // A castling is a quiet move: the own rook on the king's destination is no capture.
+        u.capturedPiece = Empty;
+        p.rule50 = uint8_t(u.rule50 + 1);
     } else {
         if (captured) removePiece(p, captured, to);
         p.board[from] = Empty;
@@ -170,7 +151,7 @@ void makeMove(Position& p, UndoInfo& u, Move m) {
     }
 
     if (isKing(mover)) p.kingSquare[color] = to;
-    p.key ^= CastleKey[p.castleRights] ^ CastleKey[rights];
+    p.key ^= p.castleKeys[p.castleRights] ^ p.castleKeys[rights];
     p.key ^= EpKey[oldEp] ^ EpKey[p.epSquare];
     p.key ^= SideKey[oldSide] ^ SideKey[p.sideToMove];
     p.castleRights = rights;
@@ -197,14 +178,14 @@ void unmakeMove(Position& p, const UndoInfo& u, Move m) {
     p.stack = u.stack;
 
     if (kind == KindCastle) {
-        const CastleRook rook = castleRookFor(to);
+        const CastleRook rook = castleRookFor(p.castleRooks, to);
         const int rookCode = WhiteRook + (mover & 1);
         p.board[to] = Empty;
         p.board[rook.to] = Empty;
         p.board[from] = mover;
         p.board[rook.from] = rookCode;
-        p.bitboards[mover] ^= ft;
-        p.bitboards[rookCode] ^= SquareBit[rook.from] | SquareBit[rook.to];
+        p.bitboards[mover] ^= SquareBit[from] ^ SquareBit[to];
+        p.bitboards[rookCode] ^= SquareBit[rook.from] ^ SquareBit[rook.to];
     } else {
         p.board[from] = mover;
         p.board[to] = captured;
@@ -223,6 +204,38 @@ void unmakeMove(Position& p, const UndoInfo& u, Move m) {
         if (captured) p.bitboards[captured] ^= SquareBit[to];
     }
     --p.keyCount;
+}
+
+void deriveCastling(Position& p) {
+    for (int right = 0; right < 4; ++right) {
+        // A rook square that cannot belong to the right (as in a record zeroed and filled by
+        // hand) means the corner.
+        const int base = right < 2 ? 0 : 56;
+        const int s = p.castleRooks.square[right];
+        const bool kingSide = (right & 1) == 0;
+        if (s < base || s > base + 7 || fileOf(s) == (kingSide ? 0 : 7))
+            p.castleRooks.square[right] = CornerRooks.square[right];
+    }
+    for (uint8_t& kept : p.castleKept) kept = 15;
+    for (Color c = White; c <= Black; ++c) {
+        // The king's start: its square while it stands on its first rank (a moved king has
+        // no rights left to lose), else the e-file, as in standard chess.
+        const int base = c == White ? 0 : 56;
+        const int k = p.kingSquare[c];
+        const int home = k >= base && k < base + 8 ? k : base + 4;
+        p.castleKept[home] &= uint8_t(~(3 << (2 * c)));
+        for (int right = 2 * c; right < 2 * c + 2; ++right)
+            p.castleKept[p.castleRooks.square[right]] &= uint8_t(~(1 << right));
+    }
+    for (int rights = 0; rights < 16; ++rights) {
+        uint64_t k = CastleKey[rights];
+        for (int right = 0; right < 4; ++right) {
+            const int s = p.castleRooks.square[right];
+            if ((rights & (1 << right)) && s != CornerRooks.square[right])
+                k ^= CastleRookKey[right][fileOf(s)];
+        }
+        p.castleKeys[rights] = k;
+    }
 }
 
 void makeNullMove(Position& p, UndoInfo& u) {

@@ -17,21 +17,12 @@ bool pawnStep(int from, int to, int forward, bool occupied) {
     return (d == forward - 1 || d == forward + 1) && fileDistance(from, to) == 1;
 }
 
+// A castling word: the king's square and its destination for one of the side's rights.
 bool castleIsValid(const Position& p, int from, int to) {
-    const Color us = Color(p.sideToMove), them = us ^ 1;
+    const Color us = Color(p.sideToMove);
     const int base = us == White ? 0 : 56;
-    const bool kingSide = to == base + 6;
-    if (!kingSide && to != base + 2) return false;
-    const int right = (kingSide ? 1 : 2) << (2 * us);
-    const int king = base + 4, rook = base + (kingSide ? 7 : 0);
-    const int rookTo = base + (kingSide ? 5 : 3);
-    const Bitboard mustBeEmpty =
-        kingSide ? SquareBit[base + 5] | SquareBit[base + 6]
-                 : SquareBit[base + 1] | SquareBit[base + 2] | SquareBit[base + 3];
-    return from == king && (p.castleRights & right) && p.board[king] == WhiteKing + us &&
-           p.board[rook] == WhiteRook + us && !(occupancy(p) & mustBeEmpty) &&
-           !isSquareAttacked(p, king, them) && !isSquareAttacked(p, rookTo, them) &&
-           !isSquareAttacked(p, to, them);
+    if (to != base + 6 && to != base + 2) return false;
+    return from == p.kingSquare[us] && canCastle(p, castleRightIndex(to));
 }
 
 }  // namespace
@@ -42,6 +33,8 @@ bool isValidMove(const Position& p, Move m) {
     const int mover = p.board[from], target = p.board[to];
     const Color us = Color(p.sideToMove);
     if (mover == Empty || colorOf(mover) != us) return false;
+    // A castling's destination may hold its own rook (or king): it is no capture.
+    if (kind == KindCastle) return castleIsValid(p, from, to);
     if (target != Empty && (colorOf(target) == us || isKing(target))) return false;
     const int forward = us == White ? 8 : -8;
 
@@ -65,8 +58,6 @@ bool isValidMove(const Position& p, Move m) {
                 us == White ? (from >= 32 && from < 40) : (from >= 24 && from < 32);
             return onFifth && pawnStep(from, to, forward, true);
         }
-        case KindCastle:
-            return castleIsValid(p, from, to);
         default: {
             const int promoted = m >> 12;
             if (promoted > BlackQueen || colorOf(promoted) != us || mover != WhitePawn + us)

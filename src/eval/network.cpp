@@ -337,7 +337,7 @@ void updateAccumulator(const Network& net, const Accumulator& parent, Accumulato
     come[0][0] = isPromotion(m) ? promotionPiece(m) : mover;
     come[0][1] = to;
     if (kind == KindCastle) {
-        const CastleRook rook = castleRookFor(to);
+        const CastleRook rook = castleRookFor(before.castleRooks, to);
         const int rookCode = WhiteRook + (mover & 1);
         gone[1][0] = come[1][0] = rookCode;
         gone[1][1] = rook.from;
@@ -347,7 +347,7 @@ void updateAccumulator(const Network& net, const Accumulator& parent, Accumulato
         gone[1][0] = BlackPawn - (mover & 1);
         gone[1][1] = (mover & 1) == White ? to - 8 : to + 8;
         goneCount = 2;
-    } else if (before.board[to] != Empty) {
+    } else if (before.board[to] != Empty) {  // never for a castling: its rook is no victim
         gone[1][0] = before.board[to];
         gone[1][1] = to;
         goneCount = 2;

@@ -111,7 +111,9 @@ inline bool isMateBound(int beta) {
 }
 
 inline bool isTactical(const Position& p, Move m) {
-    return p.board[moveTo(m)] != Empty || moveKind(m) == KindEnPassant || isPromotion(m);
+    // A Chess960 castling may end on its own rook's square: still a quiet move.
+    return (p.board[moveTo(m)] != Empty && moveKind(m) != KindCastle) ||
+           moveKind(m) == KindEnPassant || isPromotion(m);
 }
 
 // Is the side to move in check? Asked after a move has been made.

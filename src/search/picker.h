@@ -90,7 +90,8 @@ inline Move NextMove(MovePicker& mp) {
                     // capture, which the capture stage already offered.
                     const Move killers[2] = {e.killer1, e.killer2};
                     for (const Move k : killers)
-                        if (k && isValidMove(p, k) && p.board[moveTo(k)] == Empty &&
+                        if (k && isValidMove(p, k) &&
+                            (p.board[moveTo(k)] == Empty || moveKind(k) == KindCastle) &&
                             moveKind(k) != KindEnPassant && !isPromotion(k))
                             pushMove(list, k, 0);
                     mp.stageFresh = 0;

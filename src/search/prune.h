@@ -30,6 +30,12 @@ inline void ExtendMove(const Position& p, Move m, int pvNode, int ply, int& exte
                        int& reducible) {
     const int to = moveTo(m);
     const int mover = p.board[moveFrom(m)];
+    // Before the capture test: a Chess960 castling may end on its own rook's square.
+    if (moveKind(m) == KindCastle) {
+        extension = 0;
+        reducible = 0;
+        return;
+    }
     if (p.board[to] != Empty) {
         if (ply == 0) {
             if (StaticExchange(p, m) >= 0) {
@@ -42,11 +48,6 @@ inline void ExtendMove(const Position& p, Move m, int pvNode, int ply, int& exte
             reducible = 0;
             return;
         }
-    }
-    if (moveKind(m) == KindCastle) {
-        extension = 0;
-        reducible = 0;
-        return;
     }
     if (isPawn(mover)) {
         const int side = int(p.sideToMove);

@@ -114,15 +114,16 @@ void readSpin(const char* line, const char* nameValue, int32_t min, int32_t max,
     value = int32_t(n < min ? min : n > max ? max : n);
 }
 
-// The legal move whose text the word is (a promotion letter in either case), or 0.
-Move legalMoveNamed(const MoveList& legal, const char* word, size_t length) {
+// The legal move the word names (a promotion letter in either case; castling in the forms
+// the "position" command reads), or 0.
+Move legalMoveNamed(Position& p, const MoveList& legal, const char* word, size_t length) {
     if (length != 4 && length != 5) return 0;
-    for (int i = 0; i < legal.count; ++i) {
-        const char* text = moveToText(legal.moveWords[i]);
-        if (std::strlen(text) != length || std::strncmp(text, word, 4) != 0) continue;
-        if (length == 4 || text[4] == std::tolower(static_cast<unsigned char>(word[4])))
-            return legal.moveWords[i];
-    }
+    char text[6] = {};
+    std::memcpy(text, word, length);
+    const Move m = textToMove(p, text, Chess960);
+    if (m == 0 || isPromotion(m) != (length == 5)) return 0;
+    for (int i = 0; i < legal.count; ++i)
+        if (legal.moveWords[i] == m) return m;
     return 0;
 }
 
@@ -246,6 +247,8 @@ void selectEvaluation() {
     clearHashIfEvaluationChanged(before);
 }
 
+bool Chess960 = false;
+
 bool searchRunning() {
     return GoRunning || SearchActive != 0;
 }
@@ -299,6 +302,15 @@ void setOption(const char* line) {
         const std::string word(value, size_t(end - value));
         if (equalsIgnoringCase(word, "true")) LimitStrength = 1;
         if (equalsIgnoringCase(word, "false")) LimitStrength = 0;
+    }
+    if (const char* k = std::strstr(line, "UCI_Chess960 value ")) {
+        const char* value = k + std::strlen("UCI_Chess960 value ");
+        while (isBlank(*value)) ++value;
+        const char* end = value;
+        while (*end && !isBlank(*end) && *end != '\n' && *end != '\r') ++end;
+        const std::string word(value, size_t(end - value));
+        if (equalsIgnoringCase(word, "true")) Chess960 = true;
+        if (equalsIgnoringCase(word, "false")) Chess960 = false;
     }
     // "Ponder" only tells the GUI that the engine ponders when told "go ponder".
 }
@@ -354,7 +366,7 @@ bool readSearchMoves(const char* line, Position& p) {
         while (*at == ' ' || *at == '\t') ++at;
         const char* word = at;
         while (*at && *at != ' ' && *at != '\t') ++at;
-        const Move m = legalMoveNamed(legal, word, size_t(at - word));
+        const Move m = legalMoveNamed(p, legal, word, size_t(at - word));
         if (!m) break;
         bool listed = false;
         for (int i = 0; i < SearchMoves.count && !listed; ++i)

@@ -3,6 +3,9 @@
 
 #include "board/position.h"
 
+// "UCI_Chess960": castling is written and read as the king taking its own rook.
+extern bool Chess960;
+
 // Applies a "setoption" line. A new table size, thread count, evaluation or table clearing that
 // arrives during a search waits for its end: the running search keeps what it is using.
 void setOption(const char* line);

@@ -4,6 +4,7 @@
 
 #include "board/fen.h"
 #include "board/movetext.h"
+#include "uci/options.h"
 
 Position globalPosition;
 
@@ -74,7 +75,7 @@ void positionCommand(Position& p, const char* line) {
         }
         Move m = 0;
         if (std::strncmp(text, "0000", 4) != 0) {
-            m = textToMove(p, text);
+            m = textToMove(p, text, Chess960);
             if (m == 0) return;  // matches no move: never hand word 0 to makeMove
         }
         makeRoomForKey(p);

@@ -9,6 +9,7 @@
 #include "uci/input.h"
 
 bool rootInCheck;
+ReportMoveText reportMoveText = {CornerRooks, false};
 
 namespace {
 
@@ -16,6 +17,10 @@ namespace {
 // node report of a run must print whatever the clock's origin.
 bool nodeReportPrinted;
 double lastNodeReport;
+
+const char* moveText(Move m) {
+    return moveToText(m, reportMoveText.rooks, reportMoveText.chess960);
+}
 
 double nodesPerSecond(uint64_t nodes) {
     // Within the first tick of a search no time has passed: report 0 rather than divide.
@@ -42,7 +47,7 @@ void reportPvMoves(OutputLine& line, const PvLine& pv) {
     size_t length = 3;
     int count = pv.count < 127 ? pv.count : 127;
     for (int i = 0; i < count; ++i) {
-        const char* text = moveToText(pv.moves[i]);
+        const char* text = moveText(pv.moves[i]);
         size_t n = std::strlen(text);
         if (length + n + 2 > sizeof field) break;
         std::memcpy(field + length, text, n);
@@ -93,7 +98,7 @@ void reportNodes(bool force) {
 void reportCurrentMove(Move move, int number) {
     OutputLine line{};
     appendText(line, "info ");
-    appendText(line, "currmove %s ", moveToText(move));
+    appendText(line, "currmove %s ", moveText(move));
     appendText(line, "currmovenumber %d", number);
     appendText(line, "\n");
     sendLine(line);
@@ -102,10 +107,10 @@ void reportCurrentMove(Move move, int number) {
 void reportBestMove(Move move, const PvLine& pv) {
     waitForRelease();
     char best[8];
-    std::strncpy(best, moveToText(move), sizeof best - 1);
+    std::strncpy(best, moveText(move), sizeof best - 1);
     best[sizeof best - 1] = '\0';
     if (pv.count >= 2)
-        sendText("bestmove %s ponder %s \n", best, moveToText(pv.moves[1]));
+        sendText("bestmove %s ponder %s \n", best, moveText(pv.moves[1]));
     else
         sendText("bestmove %s \n", best);
 }

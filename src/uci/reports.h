@@ -9,6 +9,15 @@
 // that a root without legal moves is reported as mated or as stalemate.
 extern bool rootInCheck;
 
+// How the reports write moves: the castling rooks of the searched position and the
+// "UCI_Chess960" value, both taken when the search starts, so that a "position" or
+// "setoption" read during the search leaves its texts alone.
+struct ReportMoveText {
+    CastlingRooks rooks;
+    bool chess960;
+};
+extern ReportMoveText reportMoveText;
+
 // The "score" field: centipawns, or moves to mate with the sign of the side that mates.
 void reportScore(OutputLine& line, int score);
 // The "pv" field, ending in two blanks.

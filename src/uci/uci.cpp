@@ -64,6 +64,7 @@ void identify() {
     sendText("option name UCI_LimitStrength type check default false \n");
     sendText("option name UCI_Elo type spin default %d min %d max %d \n", int(StrengthEloMax),
              int(StrengthEloMin), int(StrengthEloMax));
+    sendText("option name UCI_Chess960 type check default false \n");
     sendText("uciok\n");
 }
 
@@ -83,6 +84,7 @@ void go(const char* line) {
         if (!readSearchMoves(line, globalPosition))
             sendText("info string searchmoves lists no legal move; searching all moves\n");
         const Position& p = globalPosition;
+        reportMoveText = ReportMoveText{p.castleRooks, Chess960};
         rootInCheck = isSquareAttacked(p, p.kingSquare[p.sideToMove], p.sideToMove ^ 1);
         SearchDriver(globalPosition);
     }

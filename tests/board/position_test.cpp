@@ -30,8 +30,9 @@ TEST(Keys, AllDrawnKeysAreDistinctAndTheUnusedEntriesStayZero) {
     for (int s = 16; s < 24; ++s) drawn.insert(drawn.end(), {EpKey[s], EpKey[s + 24]});
     drawn.insert(drawn.end(), std::begin(CastleKey), std::end(CastleKey));
     drawn.insert(drawn.end(), {EpKey[64], SideKey[White], SideKey[Black]});
+    for (const auto& right : CastleRookKey) drawn.insert(drawn.end(), right, right + 8);
     const std::set<uint64_t> distinct(drawn.begin(), drawn.end());
-    EXPECT_EQ(distinct.size(), 1085u);
+    EXPECT_EQ(distinct.size(), 1085u + 32u);
     EXPECT_EQ(distinct.count(0), 0u);
     EXPECT_EQ(EpKey[0] | EpKey[28] | PieceKey[0][10], 0u);
 }

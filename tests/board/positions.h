@@ -46,26 +46,37 @@ struct SuitePosition {
     std::vector<std::pair<int, uint64_t>> counts;  // (depth, expected paths)
 };
 
-// Every line of the perft suite; fails the calling test when the file is unreadable.
-inline const std::vector<SuitePosition>& perftSuite() {
-    static const std::vector<SuitePosition> suite = [] {
-        std::vector<SuitePosition> lines;
-        std::ifstream in(TOLVO_PERFT_SUITE);
-        for (std::string line; std::getline(in, line);) {
-            const size_t semicolon = line.find(';');
-            if (line.compare(0, 1, "#") == 0 || semicolon == std::string::npos) continue;
-            SuitePosition position;
-            position.fen = line.substr(0, line.find_last_not_of(' ', semicolon - 1) + 1);
-            for (size_t at = semicolon; at != std::string::npos; at = line.find(';', at + 1)) {
-                int depth = 0;
-                unsigned long long count = 0;
-                if (std::sscanf(line.c_str() + at, "; D%d %llu", &depth, &count) == 2)
-                    position.counts.emplace_back(depth, count);
-            }
-            lines.push_back(position);
+// Every "FEN ;D1 n ;D2 n ..." line of a perft table; fails the calling test when the file
+// has fewer than `least` lines.
+inline std::vector<SuitePosition> readPerftTable(const char* path, size_t least) {
+    std::vector<SuitePosition> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        const size_t semicolon = line.find(';');
+        if (line.compare(0, 1, "#") == 0 || semicolon == std::string::npos) continue;
+        SuitePosition position;
+        position.fen = line.substr(0, line.find_last_not_of(' ', semicolon - 1) + 1);
+        for (size_t at = semicolon; at != std::string::npos; at = line.find(';', at + 1)) {
+            int depth = 0;
+            unsigned long long count = 0;
+            if (std::sscanf(line.c_str() + at, "; D%d %llu", &depth, &count) == 2)
+                position.counts.emplace_back(depth, count);
         }
-        return lines;
-    }();
-    EXPECT_GE(suite.size(), 100u) << "perft suite missing: " << TOLVO_PERFT_SUITE;
+        lines.push_back(position);
+    }
+    EXPECT_GE(lines.size(), least) << "perft table missing: " << path;
+    return lines;
+}
+
+// Every line of the perft suite of standard chess.
+inline const std::vector<SuitePosition>& perftSuite() {
+    static const std::vector<SuitePosition> suite = readPerftTable(TOLVO_PERFT_SUITE, 100);
     return suite;
+}
+
+// The published Chess960 table: one position a few moves into each of the 960 starts, its
+// castling rights in Shredder-FEN.
+inline const std::vector<SuitePosition>& chess960Table() {
+    static const std::vector<SuitePosition> table = readPerftTable(TOLVO_CHESS960_TABLE, 960);
+    return table;
 }

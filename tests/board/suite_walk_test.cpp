@@ -15,27 +15,30 @@
 namespace {
 
 std::string describe(const Position& p, Move m) {
-    return std::string("move ") + moveToText(m) + " kind " + std::to_string(moveKind(m) >> 12) +
+    return std::string("move ") + moveToText(p, m) + " kind " + std::to_string(moveKind(m) >> 12) +
            " key " + std::to_string(p.key);
 }
 
 // Every field but the history beyond keyCount.
 auto fields(const Position& p) {
-    return std::make_tuple(std::vector<int>(p.board, p.board + 64),
-                           std::vector<Bitboard>(p.bitboards, p.bitboards + 16), p.kingSquare[0],
-                           p.kingSquare[1], p.epSquare, p.key, p.pawnKey, p.materialKey, p.psqScore,
-                           p.castleRights, p.rule50, p.sideToMove, p.keyCount,
-                           std::vector<uint64_t>(p.keyHistory, p.keyHistory + p.keyCount));
+    return std::make_tuple(
+        std::vector<int>(p.board, p.board + 64),
+        std::vector<Bitboard>(p.bitboards, p.bitboards + 16), p.kingSquare[0], p.kingSquare[1],
+        p.epSquare, p.key, p.pawnKey, p.materialKey, p.psqScore, p.castleRights,
+        std::vector<int>(p.castleRooks.square, p.castleRooks.square + 4), p.rule50, p.sideToMove,
+        p.keyCount, std::vector<uint64_t>(p.keyHistory, p.keyHistory + p.keyCount));
 }
 
 // The fields of p against a position derived from scratch out of p's board and flags; and
-// each castling right held with the own king and that rook on their home squares.
+// each castling right held with the own king on its first rank and the right's rook on its
+// square, on the right's side of the king.
 void expectMatchesRebuild(const Position& p, const std::string& context) {
     static Position fresh;
     loadFen(fresh, "");
     std::memcpy(fresh.board, p.board, sizeof p.board);
     fresh.sideToMove = p.sideToMove;
     fresh.castleRights = p.castleRights;
+    fresh.castleRooks = p.castleRooks;
     fresh.epSquare = p.epSquare;
     fresh.rule50 = p.rule50;
     derivePosition(fresh);
@@ -43,14 +46,15 @@ void expectMatchesRebuild(const Position& p, const std::string& context) {
     std::memcpy(fresh.keyHistory, p.keyHistory, sizeof(uint64_t) * (p.keyCount - 1));
     fresh.keyHistory[p.keyCount - 1] = fresh.key;
     EXPECT_EQ(fields(p), fields(fresh)) << context;
-    constexpr int Homes[4][3] = {{WhiteKing, 4, 7},
-                                 {WhiteKing, 4, 0},
-                                 {BlackKing, 60, 63},
-                                 {BlackKing, 60, 56}};  // king, its square, the rook's square
-    for (int r = 0; r < 4; ++r)
-        EXPECT_TRUE(!(p.castleRights & (1 << r)) || (p.board[Homes[r][1]] == Homes[r][0] &&
-                                                     p.board[Homes[r][2]] == Homes[r][0] - 4))
+    for (int r = 0; r < 4; ++r) {
+        if (!(p.castleRights & (1 << r))) continue;
+        const Color c = Color(r >> 1);
+        const int king = p.kingSquare[c], rook = p.castleRooks.square[r];
+        const bool kingSide = (r & 1) == 0;
+        EXPECT_TRUE(rankOf(king) == (c == White ? 0 : 7) && rankOf(rook) == rankOf(king) &&
+                    p.board[rook] == WhiteRook + c && (kingSide ? rook > king : rook < king))
             << "castling right " << (1 << r) << " without its pieces: " << context;
+    }
 }
 
 std::vector<Move> generated(Position& p, std::initializer_list<GeneratorKind> kinds) {
@@ -65,7 +69,7 @@ std::vector<Move> sorted(std::vector<Move> v) {
 }
 
 struct WalkCounters {
-    uint64_t nodes = 0, inCheck = 0, quietChecks = 0;
+    uint64_t nodes = 0, inCheck = 0, quietChecks = 0, castles = 0;
 };
 
 void walk(Position& p, SearchStackEntry* entry, int depth, WalkCounters& counters) {
@@ -115,6 +119,7 @@ void walk(Position& p, SearchStackEntry* entry, int depth, WalkCounters& counter
         entry->killer1 = legal.back();
     }
 
+    for (Move m : legal) counters.castles += moveKind(m) == KindCastle;
     if (depth == 0) return;
     for (Move m : legal) {
         static Position before[4];
@@ -132,8 +137,9 @@ void walk(Position& p, SearchStackEntry* entry, int depth, WalkCounters& counter
     }
 }
 
-TEST(SuiteWalk, EveryNodeToDepthThreeKeepsFieldsGeneratorsAndChecksConsistent) {
-    // Make and unmake keep the piece-square sum; distinct random values make it a real check.
+// Walks to the depth from every `step`-th position of the table, with distinct random
+// piece-square values, so that make and unmake really have to keep the sum.
+WalkCounters walkTable(const std::vector<SuitePosition>& table, size_t step, int depth) {
     static PackedScore saved[16][64];
     std::memcpy(saved, PieceSquareValue, sizeof saved);
     std::mt19937 rng(7);
@@ -143,25 +149,40 @@ TEST(SuiteWalk, EveryNodeToDepthThreeKeepsFieldsGeneratorsAndChecksConsistent) {
     static Position p;
     SearchStackEntry stack[8] = {};
     WalkCounters counters;
-    for (const SuitePosition& line : perftSuite()) {
+    for (size_t i = 0; i < table.size(); i += step) {
+        const SuitePosition& line = table[i];
         loadFen(p, line.fen.c_str());
         expectMatchesRebuild(p, line.fen);
-        walk(p, stack, 3, counters);
-        if (HasFailure()) {
+        walk(p, stack, depth, counters);
+        if (::testing::Test::HasFailure()) {
             ADD_FAILURE() << "in the walk from " << line.fen;
             break;
         }
     }
     std::memcpy(PieceSquareValue, saved, sizeof saved);
+    return counters;
+}
+
+TEST(SuiteWalk, EveryNodeToDepthThreeKeepsFieldsGeneratorsAndChecksConsistent) {
+    const WalkCounters counters = walkTable(perftSuite(), 1, 3);
     // The walk must really have visited check and quiet-check situations.
     EXPECT_GT(counters.nodes, 500000u);
     EXPECT_GT(counters.inCheck, 1000u);
     EXPECT_GT(counters.quietChecks, 1000u);
 }
 
-// In the suite's root positions, a word is valid exactly when the generators produce it.
-TEST(SuiteWalk, ValidityTestAcceptsExactlyTheGeneratedWords) {
-    for (const SuitePosition& line : perftSuite()) {
+// The same from Chess960 positions: castlings with rooks and kings on any file, made,
+// unmade, keyed and rebuilt (the rebuild learns the rook squares from the position).
+TEST(SuiteWalk, EveryChess960NodeToDepthTwoKeepsFieldsGeneratorsAndChecksConsistent) {
+    const WalkCounters counters = walkTable(chess960Table(), 2, 2);
+    EXPECT_GT(counters.nodes, 150000u);
+    EXPECT_GT(counters.castles, 1000u);
+}
+
+// In the tables' root positions, a word is valid exactly when the generators produce it.
+void expectValidExactlyWhenGenerated(const std::vector<SuitePosition>& table, size_t step) {
+    for (size_t i = 0; i < table.size(); i += step) {
+        const SuitePosition& line = table[i];
         Position& p = setUp(line.fen.c_str());
         std::vector<bool> isGenerated(65536, false);
         for (Move m : generated(p, {GenCaptures, GenQuiets})) isGenerated[m] = true;
@@ -169,6 +190,14 @@ TEST(SuiteWalk, ValidityTestAcceptsExactlyTheGeneratedWords) {
             ASSERT_EQ(isValidMove(p, Move(w)), isGenerated[w])
                 << line.fen << " word " << std::hex << w;
     }
+}
+
+TEST(SuiteWalk, ValidityTestAcceptsExactlyTheGeneratedWords) {
+    expectValidExactlyWhenGenerated(perftSuite(), 1);
+}
+
+TEST(SuiteWalk, ValidityTestAcceptsExactlyTheGeneratedChess960Words) {
+    expectValidExactlyWhenGenerated(chess960Table(), 4);
 }
 
 }  // namespace

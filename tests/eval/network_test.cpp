@@ -254,7 +254,7 @@ void walk(const Network& net, Position& p, const Accumulator& acc, int depth, ui
         walk(net, p, *child, depth - 1, nodes);
         unmakeMove(p, undo, m);
         if (::testing::Test::HasFatalFailure()) {
-            ADD_FAILURE() << "after " << moveToText(m);
+            ADD_FAILURE() << "after " << moveToText(p, m);
             return;
         }
     }
@@ -280,6 +280,27 @@ TEST(NetworkAccumulator, IncrementalUpdatesEqualARebuildAtEveryNodeOfTheSuiteWal
         }
         EXPECT_GT(nodes, 500000u);
     }
+}
+
+// The same from Chess960 positions, whose castlings may put the king on its rook's square or
+// leave one of the two where it stands, and carry a king across the d- and e-files from
+// either side (a rebuild of its view with king mirroring).
+TEST(NetworkAccumulator, IncrementalUpdatesEqualARebuildThroughChess960Castlings) {
+    auto net = randomNetwork(7, 1.0, 1, NetKingMirror);
+    auto p = std::make_unique<Position>();
+    auto root = std::make_unique<Accumulator>();
+    uint64_t nodes = 0;
+    const std::vector<SuitePosition>& table = chess960Table();
+    for (size_t i = 0; i < table.size(); i += 3) {
+        loadFen(*p, table[i].fen.c_str());
+        refreshAccumulator(*net, *p, *root);
+        walk(*net, *p, *root, 2, nodes);
+        if (HasFatalFailure()) {
+            ADD_FAILURE() << "in the walk from " << table[i].fen;
+            break;
+        }
+    }
+    EXPECT_GT(nodes, 100000u);
 }
 
 // The network sees each side from its own side of the board: a position and its colour mirror

@@ -23,7 +23,10 @@ TEST(NetworkSearch, EveryEvaluationSeesTheAccumulatorOfARebuild) {
          {StartFen, "r3k2r/pb1nqppp/1p2pn2/2pp4/2PP4/1PN1PN2/PB2QPPP/R3K2R b KQkq - 0 10",
           "rnbqkb1r/pp1p1ppp/4pn2/2pP4/8/8/PPP1PPPP/RNBQKBNR w KQkq c6 0 4",
           "4k3/1P6/8/8/8/8/6p1/4K3 w - - 0 1", "8/5pk1/6p1/R6p/P7/6P1/5PKP/1r6 w - - 0 1",
-          "3qk3/8/8/8/8/5n2/8/4K2R w K - 0 1"}) {
+          "3qk3/8/8/8/8/5n2/8/4K2R w K - 0 1",
+          // Chess960 castlings: the king onto its rook's square, a king that stays.
+          "1r3rk1/pp3ppp/8/8/8/8/PP3PPP/1R3KR1 w GB - 0 1",
+          "bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 2 9"}) {
         const SearchResult r = searchToDepth(fen, 6);
         EXPECT_NE(r.move, 0) << fen;
     }

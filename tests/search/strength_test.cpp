@@ -46,7 +46,7 @@ std::vector<Move> playedMoves(const std::vector<std::string>& fens, uint64_t see
         generateLegalMoves(p, legal);
         bool isLegal = false;
         for (int i = 0; i < legal.count; ++i) isLegal |= legal.moveWords[i] == Played;
-        EXPECT_TRUE(isLegal) << fen << " " << moveToText(Played);
+        EXPECT_TRUE(isLegal) << fen << " " << moveToText(p, Played);
         moves.push_back(Played);
     }
     return moves;

@@ -14,6 +14,7 @@
 #include "board/movetext.h"
 #include "board/perft.h"
 #include "selfplay/process.h"
+#include "uci/options.h"
 #include "uci/position_command.h"
 
 // Generous: the machine is shared, and a hung engine still fails well within the suite's limit.
@@ -43,13 +44,19 @@ inline std::string fieldOf(const std::string& line, const std::string& name) {
 
 // The texts of the legal moves in the position a "position" line builds, to judge the moves
 // the engine names.
-inline std::vector<std::string> legalMoveTexts(const std::string& positionLine) {
+// With chess960 set, the moves are read and written as "UCI_Chess960" true has them.
+inline std::vector<std::string> legalMoveTexts(const std::string& positionLine,
+                                               bool chess960 = false) {
     static Position p;
+    const bool option = Chess960;
+    Chess960 = chess960;
     positionCommand(p, positionLine.c_str());
+    Chess960 = option;
     MoveList legal;
     generateLegalMoves(p, legal);
     std::vector<std::string> texts;
-    for (int i = 0; i < legal.count; ++i) texts.push_back(moveToText(legal.moveWords[i]));
+    for (int i = 0; i < legal.count; ++i)
+        texts.push_back(moveToText(p, legal.moveWords[i], chess960));
     return texts;
 }
 

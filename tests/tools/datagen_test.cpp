@@ -7,7 +7,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <tuple>
 
 #include "board/movegen.h"
 #include "board/perft.h"
@@ -271,6 +273,43 @@ TEST_F(DatagenRun, OpeningsAreDistinctPlayablePositionsAfterTheRandomPlies) {
     // Another seed, other openings.
     run("--openings " + dir + "/other.fen --count 6 --seed 778 --nodes 300");
     EXPECT_NE(readFile(dir + "/other.fen"), readFile(path));
+}
+
+// Chess960 openings: random plies from start positions drawn from the seed, their rights
+// written by rook file wherever a rook is off its corner; then both engines play them with
+// "UCI_Chess960" on (to a fixed depth: the point is the moves, not the clock), and the referee,
+// reading castling as the king taking its rook, finds no illegal move.
+TEST_F(DatagenRun, Chess960OpeningsComeFromManyStartsAndArePlayedWithTheOption) {
+    const std::string path = dir + "/openings960.fen";
+    run("--openings " + path + " --count 8 --seed 5 --nodes 300 --random-plies 2 --chess960");
+    std::istringstream lines(readFile(path));
+    std::set<std::string> backRanks;
+    static Position p;
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        loadFen(p, line.c_str());
+        EXPECT_TRUE(isSearchable(p)) << line;
+        backRanks.insert(line.substr(line.rfind('/') + 1, line.find(' ') - line.rfind('/') - 1));
+        // Read back, the rights name the same rooks.
+        static Position again;
+        loadFen(again, positionToFen(p, 2).c_str());
+        EXPECT_EQ(std::make_tuple(again.castleRights, again.key),
+                  std::make_tuple(p.castleRights, p.key))
+            << line;
+        const bool corners = p.castleRooks.square[0] == 7 && p.castleRooks.square[1] == 0;
+        if (!corners && (p.castleRights & 3)) {
+            EXPECT_EQ(line.find(" KQ"), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(count, 8);
+    EXPECT_GE(backRanks.size(), 6u);
+
+    Pipe referee("'" TOLVO_BUILD_DIR "/tolvo-selfplay' --games 2 --depth 4 --openings " + path +
+                 " --option UCI_Chess960=true 2>&1");
+    std::string output;
+    EXPECT_EQ(referee.finish(output, true, 120000), "exit code 0") << output;
+    EXPECT_NE(output.find("2 games: "), std::string::npos) << output;
+    EXPECT_NE(output.find("illegal 0, crashes 0, time losses 0"), std::string::npos) << output;
 }
 
 TEST(Datagen, UsageErrorsExitWithTwo) {

@@ -23,6 +23,7 @@ const std::string UciReply =
     std::to_string(StrengthEloMax) + " min " + std::to_string(StrengthEloMin) + " max " +
     std::to_string(StrengthEloMax) +
     " \n"
+    "option name UCI_Chess960 type check default false \n"
     "uciok\n";
 
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {

@@ -167,11 +167,19 @@ inline std::string positionToFen(const Position& p, int fullMoves) {
     int squares[64];
     for (int s = 0; s < 64; ++s)
         squares[s] = p.board[s] == Empty ? -1 : colorOf(p.board[s]) * 8 + recordType(p.board[s]);
+    // Rights whose rooks all stand on their corners as KQkq; any other (Chess960) rights as
+    // the files of their rooks, Shredder style: both read back to the same rights and rooks.
+    bool corners = true;
+    for (int right = 0; right < 4; ++right)
+        if ((p.castleRights & (1 << right)) &&
+            p.castleRooks.square[right] != CornerRooks.square[right])
+            corners = false;
     std::string castling;
-    if (p.castleRights & 1) castling += 'K';
-    if (p.castleRights & 2) castling += 'Q';
-    if (p.castleRights & 4) castling += 'k';
-    if (p.castleRights & 8) castling += 'q';
+    for (int right = 0; right < 4; ++right) {
+        if (!(p.castleRights & (1 << right))) continue;
+        const char file = char((right < 2 ? 'A' : 'a') + fileOf(p.castleRooks.square[right]));
+        castling += corners ? "KQkq"[right] : file;
+    }
     if (castling.empty()) castling = "-";
     std::string ep = "-";
     if (p.epSquare < 64)

@@ -24,6 +24,8 @@ struct GameBoard {
     std::vector<uint64_t> keys;
     std::vector<std::string> moveTexts;  // coordinate text, as sent to the engines
     std::vector<std::string> sanTexts;   // standard algebraic text, for the record
+    // The engines play with "UCI_Chess960" on: castling is the king taking its own rook.
+    bool chess960 = false;
 };
 
 inline bool inCheck(const Position& p) {
@@ -56,10 +58,10 @@ inline bool resetBoard(GameBoard& g, const std::string& fen) {
 // The legal move that the text names, or 0. The text must be exactly the move's coordinate
 // text: the reader of the "position" command is lenient about a fifth character, the
 // referee is not.
-inline Move parseLegalMove(Position& p, const std::string& text) {
+inline Move parseLegalMove(Position& p, const std::string& text, bool chess960) {
     if (text.size() != 4 && text.size() != 5) return 0;
-    Move m = textToMove(p, text.c_str());
-    if (m == 0 || text != moveToText(m)) return 0;
+    Move m = textToMove(p, text.c_str(), chess960);
+    if (m == 0 || text != moveToText(p, m, chess960)) return 0;
     MoveList legal;
     generateLegalMoves(p, legal);
     for (int i = 0; i < legal.count; ++i)
@@ -153,7 +155,7 @@ inline Ending gameEnding(GameBoard& g) {
 // Plays a legal move and records its texts.
 inline void playMove(GameBoard& g, Move m) {
     std::string san = sanWithoutSuffix(g.pos, m);
-    g.moveTexts.emplace_back(moveToText(m));
+    g.moveTexts.emplace_back(moveToText(g.pos, m, g.chess960));
     UndoInfo undo;
     makeMove(g.pos, undo, m);
     g.pos.stack = nullptr;

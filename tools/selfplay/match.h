@@ -1,6 +1,7 @@
 // Plays games between two engine processes under a time control and judges every move.
 #pragma once
 
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -441,7 +442,7 @@ inline bool playOneMove(Match& m, GameRecord& g) {
         pl.clockUs += s.incMs * 1000;
     }
     std::vector<std::string> words = splitWords(line);
-    Move move = words.size() >= 2 ? parseLegalMove(g.board.pos, words[1]) : 0;
+    Move move = words.size() >= 2 ? parseLegalMove(g.board.pos, words[1], g.board.chess960) : 0;
     if (move == 0) {
         forfeit(m, g, mover, Fault::Illegal, "plays an illegal move: " + quoted(line));
         return false;
@@ -455,7 +456,7 @@ inline bool playOneMove(Match& m, GameRecord& g) {
 
     // The predicted reply must be legal too, whether or not it is pondered on.
     if (words.size() >= 4 && words[2] == "ponder") {
-        if (!parseLegalMove(g.board.pos, words[3])) {
+        if (!parseLegalMove(g.board.pos, words[3], g.board.chess960)) {
             addFault(
                 g, mover, Fault::Illegal,
                 std::string(colourName(side)) + " names an illegal ponder move: " + quoted(line));
@@ -470,6 +471,17 @@ inline bool playOneMove(Match& m, GameRecord& g) {
     return true;
 }
 
+// Both engines told "UCI_Chess960" true: the referee reads and writes castling as the king
+// taking its rook.
+inline bool playsChess960(const MatchSettings& s) {
+    for (const auto& option : s.options) {
+        std::string value = option.second;
+        for (char& c : value) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (option.first == "UCI_Chess960") return value == "true";
+    }
+    return false;
+}
+
 // Plays one game; player whitePlayer has the white pieces.
 inline GameRecord playGame(Match& m, int number, const std::string& fen, int whitePlayer) {
     const MatchSettings& s = m.settings;
@@ -477,6 +489,7 @@ inline GameRecord playGame(Match& m, int number, const std::string& fen, int whi
     g.number = number;
     g.whitePlayer = whitePlayer;
     resetBoard(g.board, fen);
+    g.board.chess960 = playsChess960(s);
     for (Player& pl : m.players) {
         pl.owesBestMove = pl.pondering = false;
         pl.clockUs = s.baseMs * 1000;
