@@ -8,18 +8,21 @@
 
 namespace {
 
-// The measured levels, strongest first: each rating is what tools/calibration/calibrate.sh
-// measured for its setting (the README has the games behind it). Between two of them a rating
-// takes the node cap on a straight line in its logarithm and the rest on straight lines. In
-// self-play a centipawn of temperature costs about what taking away a fifth of the nodes costs, so
-// the cap does most of the weakening and the pick stays a matter of small inaccuracies.
+// The measured levels, strongest first. Each rating is the setting's result in 100 games at
+// 10+0.1 against the outside reference of tools/calibration/calibrate.sh set to the rating after
+// "reference" (the README has the games); calibrate.sh reads that setting from this table to
+// measure a row again. Between two rows a rating takes the node cap on a straight line in its
+// logarithm and the rest on straight lines. The top row searches one line: in probes four lines
+// at 1,000,000 nodes played far below one line at 400,000, and one line at 1,000,000 (which a
+// search at 10+0.1 seldom reaches) played no better than the top row. Below it the cap does most
+// of the weakening, and the pick adds small inaccuracies rather than blunders.
 constexpr StrengthSetting Levels[] = {
-    {2076, 1000000, 4, 0, 0},  //
-    {1881, 440000, 4, 1, 4},   //
-    {1690, 220000, 4, 2, 8},   //
-    {1547, 120000, 4, 3, 12},  //
-    {1330, 70000, 5, 4, 16},   //
-    {1181, 45000, 5, 5, 20},   //
+    {2121, 400000, 1, 0, 0},  // reference 2100
+    {1978, 150000, 4, 2, 8},  // reference 1950
+    {1800, 25000, 5, 5, 20},  // reference 1800
+    {1619, 10000, 6, 8, 32},  // reference 1650
+    {1483, 4700, 6, 14, 56},  // reference 1500
+    {1399, 3500, 6, 18, 70},  // reference 1350
 };
 constexpr int LevelCount = int(std::size(Levels));
 

@@ -74,11 +74,12 @@ TEST(Strength, SettingsWeakenSteadilyAsTheRatingFallsAndClampOutsideTheRange) {
         ASSERT_LE(s.nodeCap, above.nodeCap);
         ASSERT_GE(s.temperature, above.temperature);
         ASSERT_GE(s.dropMargin, above.dropMargin);
-        ASSERT_GE(s.lines, 4);
+        ASSERT_GE(s.lines, above.lines);
         ASSERT_LE(s.lines, 6);
         above = s;
     }
     EXPECT_LT(strengthSetting(StrengthEloMin).nodeCap, strengthSetting(StrengthEloMax).nodeCap);
+    EXPECT_GE(strengthSetting(StrengthEloMax).lines, 1);
 }
 
 TEST(Strength, PickTakesOnlyLinesWithinTheMarginWeightedByScore) {

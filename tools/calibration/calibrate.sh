@@ -8,9 +8,9 @@
 #
 # Environment: LEVELS, pairs "UCI_ELO:TARGET" (Tolvo's UCI_Elo, which selects a row of the
 # table in src/search/strength.cpp or a setting between two rows, and the reference's UCI_Elo
-# it is measured against; default: every row of the table against its own rating, within the
-# reference's 1350..2850), GAMES per level (default 100), TC (default 10+0.1), and those of
-# reference_match.sh. Prints the table: each level's score, the gap to the reference and its
+# it is measured against; default: every row of the table against the reference setting its
+# comment names, or against its own rating within the reference's 1350..2850 when it names
+# none), GAMES per level (default 100), TC (default 10+0.1), and those of reference_match.sh. Prints the table: each level's score, the gap to the reference and its
 # rating (the reference's setting plus the gap) with the 95% interval.
 set -euo pipefail
 
@@ -23,10 +23,12 @@ export TC=${TC:-10+0.1}
 mkdir -p "$out"
 
 if [ -z "${LEVELS:-}" ]; then
-    # The table's rows are the ratings the engine's reply declares between min and max.
-    LEVELS=$(sed -n 's/^ *{\([0-9]*\), [0-9]*, [0-9]*, [0-9]*, [0-9]*},.*/\1/p' \
+    # The table's rows: "{RATING, cap, lines, T, L},  // reference TARGET".
+    LEVELS=$(sed -n 's/^ *{\([0-9]*\), *[0-9]*, *[0-9]*, *[0-9]*, *[0-9]*}, *\(.*\)/\1 \2/p' \
         "$repo/src/search/strength.cpp" |
-        awk '{ t = $1 < 1350 ? 1350 : $1 > 2850 ? 2850 : $1; printf "%s:%s ", $1, t }')
+        awk '{ t = $1 < 1350 ? 1350 : $1 > 2850 ? 2850 : $1
+               if ($2 == "//" && $3 == "reference" && $4 ~ /^[0-9]+$/) t = $4
+               printf "%s:%s ", $1, t }')
 fi
 
 log() { echo "$(date '+%F %T') $*" | tee -a "$out/calibration.log"; }
