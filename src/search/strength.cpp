@@ -9,8 +9,8 @@
 namespace {
 
 // The measured levels, strongest first. Each rating is the setting's result in 100 games at
-// 10+0.1 against the outside reference of tools/calibration/calibrate.sh set to the rating after
-// "reference" (the README has the games); calibrate.sh reads that setting from this table to
+// 10+0.1 against the outside reference of tools/calibration/calibrate.sh, set to the rating its
+// comment names (the README has the games); calibrate.sh reads that pairing from this table to
 // measure a row again. Between two rows a rating takes the node cap on a straight line in its
 // logarithm and the rest on straight lines. The top row searches one line: in probes four lines
 // at 1,000,000 nodes played far below one line at 400,000, and one line at 1,000,000 (which a

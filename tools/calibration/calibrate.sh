@@ -10,8 +10,9 @@
 # table in src/search/strength.cpp or a setting between two rows, and the reference's UCI_Elo
 # it is measured against; default: every row of the table against the reference setting its
 # comment names, or against its own rating within the reference's 1350..2850 when it names
-# none), GAMES per level (default 100), TC (default 10+0.1), and those of reference_match.sh. Prints the table: each level's score, the gap to the reference and its
-# rating (the reference's setting plus the gap) with the 95% interval.
+# none), GAMES per level (default 100), TC (default 10+0.1), and those of reference_match.sh.
+# Prints the table: each level's score, the gap to the reference and its rating (the
+# reference's setting plus the gap) with the 95% interval.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
