@@ -55,10 +55,13 @@ def find_record_files(source):
 class RecordSet:
     """Records of one or many files, memory-mapped, addressed by one global index."""
 
-    def __init__(self, paths):
-        if isinstance(paths, (str, os.PathLike)):
-            paths = find_record_files(os.fspath(paths))
-        self.paths = list(paths)
+    def __init__(self, sources):
+        """sources: one or several files, directories or globs (see find_record_files)."""
+        if isinstance(sources, (str, os.PathLike)):
+            sources = [sources]
+        # A file named twice (a directory and a glob inside it) is read once.
+        self.paths = list(dict.fromkeys(
+            path for source in sources for path in find_record_files(os.fspath(source))))
         self.maps = []
         for path in self.paths:
             size = os.path.getsize(path)

@@ -30,10 +30,16 @@ K_FIT_SAMPLE = 2_000_000
 
 def parse_args(argv=None):
     p = argparse.ArgumentParser(description='Trains the evaluation network.')
-    p.add_argument('--data', required=True,
-                   help='a record file, a directory of *.bin files, or a glob')
+    p.add_argument('--data', required=True, nargs='+',
+                   help='record files, directories of *.bin files, or globs')
     p.add_argument('--out', default='networks/default.nnue', help='network file to write')
     p.add_argument('--checkpoint', help='float model to save (default: OUT with .pt)')
+    p.add_argument('--state', help='training state saved after every epoch '
+                   '(default: OUT with .state)')
+    p.add_argument('--resume', action='store_true',
+                   help='continue from the state file after its last complete epoch')
+    p.add_argument('--stop-after', type=int, metavar='E',
+                   help='save the state after epoch E and stop (continue with --resume)')
     p.add_argument('--epochs', type=int, default=4)
     p.add_argument('--batch', type=int, default=4096, help='positions per step')
     p.add_argument('--lr', type=float, default=5e-3, help='Adam learning rate at the start')
@@ -76,6 +82,41 @@ def parse_args(argv=None):
     if not 0.0 <= args.lam <= 1.0:
         p.error('--lambda must lie in [0, 1]')
     return args
+
+
+# What a resumed run must share with the run that saved the state: everything that decides
+# the data, the model or the order of the batches.
+STATE_ARGS = ('data', 'epochs', 'batch', 'lr', 'lr_end', 'weight_decay', 'lam', 'mirror',
+              'screlu', 'buckets', 'king_mirror', 'k', 'holdout', 'qat_epochs', 'seed',
+              'max_positions')
+
+
+def save_state(path, args, epoch, model, opt, sched, rng, history, epoch_times):
+    """Everything the next epoch depends on, written whole or not at all."""
+    tmp = f'{path}.tmp'
+    torch.save({'args': {name: getattr(args, name) for name in STATE_ARGS}, 'epoch': epoch,
+                'model': model.state_dict(), 'optimizer': opt.state_dict(),
+                'scheduler': sched.state_dict(), 'rng': rng.bit_generator.state,
+                'torch_rng': torch.get_rng_state(), 'history': history,
+                'epoch_times': epoch_times}, tmp)
+    os.replace(tmp, path)
+
+
+def load_state(path, args, model, opt, sched, rng):
+    """Restores a saved state into the objects of this run; returns (epoch, history,
+    epoch times). Refuses a state saved with other settings."""
+    state = torch.load(path, map_location='cpu')
+    saved = state['args']
+    differ = [name for name in STATE_ARGS if saved.get(name) != getattr(args, name)]
+    if differ:
+        sys.exit(f'{path} was saved with other settings ({", ".join(differ)}); '
+                 'rerun with those or without --resume')
+    model.load_state_dict(state['model'])
+    opt.load_state_dict(state['optimizer'])
+    sched.load_state_dict(state['scheduler'])
+    rng.bit_generator.state = state['rng']
+    torch.set_rng_state(state['torch_rng'])
+    return state['epoch'], state['history'], state['epoch_times']
 
 
 def log(*parts):
@@ -234,11 +275,17 @@ def main(argv=None):
         f'{args.lr * args.lr_end:g}, weight decay {args.weight_decay}, epochs {args.epochs} '
         f'(last {args.qat_epochs} on rounded weights), {reflection}, '
         f'seed {args.seed}, threads {args.threads}')
-    history = [validation_loss(model, val)]
-    log(f'epoch 0: validation {history[0]:.6f}')
+    state_path = args.state or os.path.splitext(args.out)[0] + '.state'
+    done = 0
+    if args.resume and os.path.exists(state_path):
+        done, history, epoch_times = load_state(state_path, args, model, opt, sched, rng)
+        log(f'resumed from {state_path} after epoch {done}: validation {history[-1]:.6f}')
+    else:
+        history = [validation_loss(model, val)]
+        epoch_times = []
+        log(f'epoch 0: validation {history[0]:.6f}')
 
-    epoch_times = []
-    for epoch in range(1, args.epochs + 1):
+    for epoch in range(done + 1, args.epochs + 1):
         model.fake_quant = epoch > args.epochs - args.qat_epochs
         started, cpu_started = time.perf_counter(), time.process_time()
         total_loss, seen = 0.0, 0
@@ -262,6 +309,10 @@ def main(argv=None):
             f'{history[-1]:.6f} {elapsed:.1f} s '
             f'({elapsed / seen * 1e6:.1f} s per million positions, CPU {cpu / seen * 1e6:.1f} s)'
             f'{" rounded weights" if model.fake_quant else ""}')
+        save_state(state_path, args, epoch, model, opt, sched, rng, history, epoch_times)
+        if args.stop_after is not None and epoch == args.stop_after < args.epochs:
+            log(f'stopped after epoch {epoch}; state in {state_path}, continue with --resume')
+            return {'validation_losses': history, 'stopped_after': epoch}
 
     model.eval()
     val_loss = history[-1]

@@ -89,6 +89,27 @@ class TinyTraining(unittest.TestCase):
             self.assertEqual(f.read(), b)
         self.assertNotEqual(first['validation_losses'][-1], other['validation_losses'][-1])
 
+    def test_a_run_stopped_and_resumed_ends_exactly_where_one_run_does(self):
+        whole, full, _ = self.run_training('whole.nnue')
+        part, stopped, log = self.run_training('part.nnue', '--stop-after', '1')
+        self.assertEqual(stopped['stopped_after'], 1)
+        self.assertIn('continue with --resume', log)
+        self.assertFalse(os.path.exists(part))
+        # Another setting cannot continue this run.
+        with self.assertRaises(SystemExit), contextlib.redirect_stdout(io.StringIO()):
+            self.run_training('part.nnue', '--resume', '--lr', '0.01')
+        part, resumed, log = self.run_training('part.nnue', '--resume')
+        self.assertIn('resumed from ', log)
+        self.assertEqual(resumed['validation_losses'], full['validation_losses'])
+        with open(whole, 'rb') as a, open(part, 'rb') as b:
+            self.assertEqual(a.read(), b.read())
+
+    def test_data_from_several_sources_is_read_once_per_file(self):
+        first = os.path.join(self.dir.name, 'gen-1.bin')
+        data = rec.RecordSet([self.dir.name, first, os.path.join(self.dir.name, 'gen-*.bin')])
+        self.assertEqual(len(data.paths), 2)
+        self.assertEqual(len(data), 30000)
+
     def test_classical_scores_from_the_evaluator(self):
         tool = os.path.join(self.dir.name, 'fake-eval')
         with open(tool, 'w') as f:
