@@ -31,45 +31,15 @@ reference=${REFERENCE:-/usr/games/stockfish}
 openings=${OPENINGS:-$here/openings.fen}
 tc=${TC:-10+0.1}
 
-if [ -s "$out.result" ]; then
-    cat "$out.result"
-    exit 0
-fi
 if [ ! -x "$reference" ]; then
     sudo=$([ "$(id -u)" = 0 ] || echo sudo)
     $sudo apt-get update >&2
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends stockfish >&2
 fi
-mkdir -p "$(dirname "$out")"
-
-# The first games/2 openings (each played twice), in two halves of games/4 openings each.
-# One process reads the whole file: a pipe that a reader leaves early fails under pipefail.
-awk -v n=$((games / 2)) '!/^#/ && NF && count++ < n' "$openings" > "$out-openings.fen"
-half=$((games / 4))
-head -n "$half" "$out-openings.fen" > "$out-openings-a.fen"
-tail -n +"$((half + 1))" "$out-openings.fen" > "$out-openings-b.fen"
 
 tolvo_options=()
 for option in "$@"; do tolvo_options+=(--option1 "$option"); done
-
-pids=()
-for part in a b; do
-    part_games=$([ $part = a ] && echo $((2 * half)) || echo $((games - 2 * half)))
-    "$build/tolvo-selfplay" --engine "$engine" --engine "$reference" --games "$part_games" \
-        --tc "$tc" --openings "$out-openings-$part.fen" "${tolvo_options[@]}" \
-        --option2 Threads=1 --option2 Hash=16 --option2 UCI_LimitStrength=true \
-        --option2 "UCI_Elo=$reference_elo" --pgn "$out-$part.pgn" > "$out-$part.log" 2>&1 &
-    pids+=($!)
-done
-status=0
-for pid in "${pids[@]}"; do wait "$pid" || status=1; done
-
-# "N games: W-D-L, ..." of one run -> "W D L"
-counts() { sed -n 's/^[0-9]* games: \([0-9]*\)-\([0-9]*\)-\([0-9]*\),.*/\1 \2 \3/p' "$1" | tail -n 1; }
-read -r wa da la < <(counts "$out-a.log")
-read -r wb db lb < <(counts "$out-b.log")
-# A forfeit by either side (an illegal move, a crash, a hang, a loss on time) is reported by the
-# runs' exit status and summary; the result is kept all the same, and the caller is told.
-grep -h "games:" "$out-a.log" "$out-b.log" >&2
-echo "$((wa + wb)) $((da + db)) $((la + lb))" | tee "$out.result"
-exit $status
+OPENINGS=$openings TC=$tc BUILD=$build exec "$repo/tools/selfplay/match.sh" "$out" "$games" \
+    --engine "$engine" --engine "$reference" "${tolvo_options[@]}" \
+    --option2 Threads=1 --option2 Hash=16 --option2 UCI_LimitStrength=true \
+    --option2 "UCI_Elo=$reference_elo"
