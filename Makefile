@@ -43,9 +43,9 @@ PYTHON := /usr/bin/python3
 need-torch = $(PYTHON) -c 'import torch, numpy' >/dev/null 2>&1 || \
 	{ $(call apt-install,python3-torch python3-numpy); }
 
-# `make train`: the records of TRAIN_DATA (a directory of tolvo-datagen's *.bin files, or a
-# glob) become the network TRAIN_OUT with its float model beside it (.pt); TRAIN_FLAGS are
-# passed on to tools/train/train.py.
+# `make train`: the records of TRAIN_DATA (directories of tolvo-datagen's *.bin files, files or
+# globs, separated by blanks) become the network TRAIN_OUT with its float model beside it
+# (.pt); TRAIN_FLAGS are passed on to tools/train/train.py.
 TRAIN_DATA ?= data
 TRAIN_OUT ?= networks/default.nnue
 TRAIN_FLAGS ?=
@@ -224,7 +224,7 @@ fuzz: fuzz-build
 # The classical evaluator of the build gives the slope of the network's scores against its own.
 train: build
 	@$(need-torch)
-	$(PYTHON) tools/train/train.py --data '$(TRAIN_DATA)' --out '$(TRAIN_OUT)' \
+	$(PYTHON) tools/train/train.py --data $(TRAIN_DATA) --out '$(TRAIN_OUT)' \
 		--eval-tool $(BUILD_DIR)/tolvo-eval $(TRAIN_FLAGS)
 
 bench: build
