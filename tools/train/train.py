@@ -10,6 +10,7 @@ the classical evaluation's on held-out positions.
 """
 
 import argparse
+import io
 import math
 import os
 import re
@@ -93,13 +94,13 @@ STATE_ARGS = ('data', 'epochs', 'batch', 'lr', 'lr_end', 'weight_decay', 'lam', 
 
 def save_state(path, args, epoch, model, opt, sched, rng, history, epoch_times):
     """Everything the next epoch depends on, written whole or not at all."""
-    tmp = f'{path}.tmp'
+    buffer = io.BytesIO()
     torch.save({'args': {name: getattr(args, name) for name in STATE_ARGS}, 'epoch': epoch,
                 'model': model.state_dict(), 'optimizer': opt.state_dict(),
                 'scheduler': sched.state_dict(), 'rng': rng.bit_generator.state,
                 'torch_rng': torch.get_rng_state(), 'history': history,
-                'epoch_times': epoch_times}, tmp)
-    os.replace(tmp, path)
+                'epoch_times': epoch_times}, buffer)
+    nw.write_file(buffer.getvalue(), path)
 
 
 def load_state(path, args, model, opt, sched, rng):
