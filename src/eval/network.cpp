@@ -218,8 +218,9 @@ bool readNetwork(const unsigned char* bytes, size_t size, uint64_t fileBytes, Ne
         return false;
     }
     const uint32_t k = readU32(bytes + 24);
-    if (readU32(bytes + 28) != NetQA || readU32(bytes + 32) != NetQB) {
-        reason = "quantisation is not QA 255, QB 64";
+    const uint32_t qb = readU32(bytes + 32);
+    if (readU32(bytes + 28) != NetQA || qb < 1 || qb > NetMaxQB) {
+        reason = "quantisation is not QA 255 and QB 1..1024";
         return false;
     }
     if (k < 1 || k > NetMaxK) {
@@ -268,6 +269,7 @@ bool readNetwork(const unsigned char* bytes, size_t size, uint64_t fileBytes, Ne
     net.buckets = int32_t(buckets);
     net.flags = flags;
     net.k = int32_t(k);
+    net.qb = int32_t(qb);
     if (!within) {
         reason = "weights beyond the limits (a sum could overflow)";
         return false;
@@ -394,7 +396,7 @@ int networkOutput(const Network& net, const Accumulator& acc, Color sideToMove, 
     const int64_t sum = net.flags & NetSquaredActivation
                             ? squaredDot(acc.view[us], acc.view[us ^ 1], w) / NetQA
                             : int64_t(dot(acc.view[us], acc.view[us ^ 1], w));
-    const int64_t score = (sum + net.b2[bucket]) * net.k / (NetQA * NetQB);
+    const int64_t score = (sum + net.b2[bucket]) * net.k / (int64_t(NetQA) * net.qb);
     return int(score > NetScoreLimit    ? NetScoreLimit
                : score < -NetScoreLimit ? -NetScoreLimit
                                         : score);

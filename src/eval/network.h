@@ -11,7 +11,10 @@
 constexpr int NetInputs = 768;  // colour (own, other) x piece type x square
 constexpr int NetHidden = 256;  // units of the shared first layer, per side
 constexpr int NetQA = 255;      // first-layer scale; also where a hidden unit clips
-constexpr int NetQB = 64;       // output-layer scale
+// Output-layer scale: the file names it. A finer one keeps small output weights from losing
+// much of themselves to rounding; no sum depends on it, only the final division.
+constexpr int NetQB = 64;  // the scale of the first networks
+constexpr uint32_t NetMaxQB = 1024;
 constexpr uint32_t NetFormatVersion = 2;
 constexpr size_t NetHeaderBytes = 64;
 // Output buckets: a file has one, or one per piece count band (2-5 pieces, 6-9, ... 30-32).
@@ -52,6 +55,7 @@ struct alignas(64) Network {
     int32_t buckets;  // 1 or NetMaxBuckets
     uint32_t flags;   // NetFlag bits
     int32_t k;        // centipawns per unit of the output
+    int32_t qb;       // output-layer scale, 1..NetMaxQB
 };
 
 // The first layer's sums of one position, for White's view and for Black's.

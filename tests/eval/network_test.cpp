@@ -50,6 +50,7 @@ TEST(NetworkFile, ARoundTripKeepsEveryWeightAndTheLimitsThemselvesAreAccepted) {
             put16(bytes, outputBiasAt - 2, outputLimit);
             putU32(bytes, outputBiasAt + 4 * size_t(buckets - 1), uint32_t(-NetOutputBiasLimit));
             putU32(bytes, 24, NetMaxK);
+            putU32(bytes, 32, NetMaxQB);
             sealNetwork(bytes);
             auto back = std::make_unique<Network>();
             const char* reason = "";
@@ -61,6 +62,7 @@ TEST(NetworkFile, ARoundTripKeepsEveryWeightAndTheLimitsThemselvesAreAccepted) {
             EXPECT_EQ(back->buckets, buckets);
             EXPECT_EQ(back->flags, flags);
             EXPECT_EQ(back->k, NetMaxK);
+            EXPECT_EQ(back->qb, int(NetMaxQB));
         }
     }
 }
@@ -95,7 +97,8 @@ TEST(NetworkFile, EachFaultIsRefusedWithItsReason) {
          },
          true, "limits"},
         {"QA", [](auto& b) { putU32(b, 28, 127); }, false, "quantisation"},
-        {"QB", [](auto& b) { putU32(b, 32, 128); }, false, "quantisation"},
+        {"QB zero", [](auto& b) { putU32(b, 32, 0); }, false, "quantisation"},
+        {"QB too fine", [](auto& b) { putU32(b, 32, NetMaxQB + 1); }, false, "quantisation"},
         {"K zero", [](auto& b) { putU32(b, 24, 0); }, false, "K out of range"},
         {"K too large", [](auto& b) { putU32(b, 24, NetMaxK + 1); }, false, "K out of range"},
         {"reserved", [](auto& b) { b[63] = 1; }, false, "reserved"},
@@ -390,6 +393,22 @@ TEST(NetworkAccumulator, ThePieceCountPicksTheOutputBucket) {
     for (auto& w : net->w2[7]) w = 0;
     net->b2[7] = 0;
     EXPECT_EQ(networkOutput(*net, *acc, *p), 0);
+}
+
+// The file's QB is the unit of the output sum: the same integers mean a quarter as much at a
+// four times finer scale.
+TEST(NetworkAccumulator, TheOutputIsInUnitsOfTheFilesQB) {
+    auto net = randomNetwork(12, 1.0, 1, 0);
+    for (auto& w : net->w2[0]) w = 0;
+    net->b2[0] = 3 * NetQA * 256;
+    net->k = 100;
+    auto p = positionFrom(StartFen);
+    auto acc = std::make_unique<Accumulator>();
+    refreshAccumulator(*net, *p, *acc);
+    for (auto [qb, score] : {std::pair{64, 1200}, {256, 300}, {1024, 75}}) {
+        net->qb = qb;
+        EXPECT_EQ(networkOutput(*net, *acc, *p), score) << qb;
+    }
 }
 
 // Switches the network on or off for one test, and back off at its end.

@@ -24,8 +24,8 @@ inline std::vector<unsigned char> networkBytes(const Network& net) {
     std::vector<unsigned char> b(NetHeaderBytes);
     const char magic[] = "TOLVONET";
     for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(magic[i]);
-    const uint32_t fields[] = {NetFormatVersion, NetInputs, NetHidden, uint32_t(net.buckets),
-                               uint32_t(net.k),  NetQA,     NetQB};
+    const uint32_t fields[] = {NetFormatVersion, NetInputs, NetHidden,       uint32_t(net.buckets),
+                               uint32_t(net.k),  NetQA,     uint32_t(net.qb)};
     for (int i = 0; i < 7; ++i) putU32(b, 8 + 4 * i, fields[i]);
     putU32(b, 40, net.flags);
     auto put16 = [&](const int16_t* v, size_t n) {
@@ -67,6 +67,7 @@ inline std::unique_ptr<Network> randomNetwork(uint32_t seed, double spread = 1.0
     net->buckets = buckets;
     net->flags = flags;
     net->k = 400;
+    net->qb = NetQB;
     return net;
 }
 

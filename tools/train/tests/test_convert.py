@@ -25,7 +25,7 @@ def version1_bytes(net):
 class ConvertVersion1(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
-        self.net = nw.quantise(random_model(21, k=377.0))
+        self.net = nw.quantise(random_model(21, k=377.0, qb=nw.QB))  # version 1 was at QB 64
         self.v1 = os.path.join(self.dir.name, 'v1.nnue')
         self.v2 = os.path.join(self.dir.name, 'v2.nnue')
         with open(self.v1, 'wb') as f:

@@ -45,7 +45,7 @@ def reference_score(net, pieces, black_to_move):
 
     if net.screlu:
         total = toward_zero(total, 255)
-    score = toward_zero((total + int(net.b2[bucket])) * net.k, 255 * 64)
+    score = toward_zero((total + int(net.b2[bucket])) * net.k, 255 * net.qb)
     return max(-10000, min(10000, score))
 
 
@@ -90,7 +90,7 @@ class NetworkFile(unittest.TestCase):
             data = f.read()
         self.assertEqual(len(data), 394820)
         fields = struct.unpack_from('<8s9I', data)
-        self.assertEqual(fields[:8], (b'TOLVONET', 2, 768, 256, 1, 361, 255, 64))
+        self.assertEqual(fields[:8], (b'TOLVONET', 2, 768, 256, 1, 361, 255, 256))
         self.assertEqual(fields[8], fnv1a_reference(data[64:]))
         self.assertEqual(fields[9], 0)  # flags: clipped ReLU, no king mirroring
         self.assertEqual(data[44:64], bytes(20))
@@ -102,7 +102,8 @@ class NetworkFile(unittest.TestCase):
         expected = np.rint(folded * np.float32(255))
         self.assertTrue(np.array_equal(w1, expected))
         b2 = struct.unpack_from('<i', data, len(data) - 4)[0]
-        self.assertEqual(b2, np.rint(model.out.bias.detach().numpy()[0] * np.float32(255 * 64)))
+        # The plain clip's output layer is written at the fine scale, QB 256.
+        self.assertEqual(b2, np.rint(model.out.bias.detach().numpy()[0] * np.float32(255 * 256)))
         back = nw.read_network(self.path)
         for name in ('w1', 'b1', 'w2', 'b2'):
             self.assertTrue(np.array_equal(getattr(back, name), getattr(net, name)), name)
@@ -120,7 +121,9 @@ class NetworkFile(unittest.TestCase):
                     data = f.read()
                 fields = struct.unpack_from('<8s9I', data)
                 flags = (1 if options['screlu'] else 0) | (2 if options['king_mirror'] else 0)
+                qb = 64 if options['screlu'] else 256
                 self.assertEqual(fields[4], buckets)
+                self.assertEqual(fields[7], qb)
                 self.assertEqual(fields[9], flags)
                 self.assertEqual(fields[8], fnv1a_reference(data[64:]))
                 # Bucket b's 512 output weights, then the biases, at the end of the body.
@@ -128,9 +131,9 @@ class NetworkFile(unittest.TestCase):
                 w2 = np.frombuffer(data, '<i2', buckets * 512, w2_at).reshape(buckets, 512)
                 b2 = np.frombuffer(data, '<i4', buckets, w2_at + 2 * buckets * 512)
                 self.assertTrue(np.array_equal(
-                    w2, np.rint(model.out.weight.detach().numpy() * np.float32(64))))
+                    w2, np.rint(model.out.weight.detach().numpy() * np.float32(qb))))
                 self.assertTrue(np.array_equal(
-                    b2, np.rint(model.out.bias.detach().numpy() * np.float32(255 * 64))))
+                    b2, np.rint(model.out.bias.detach().numpy() * np.float32(255 * qb))))
                 self.assertEqual(len(set(b2)), buckets)  # each bucket has its own bias
                 back = nw.read_network(self.path)
                 self.assertEqual((back.screlu, back.buckets, back.king_mirror),
@@ -157,10 +160,10 @@ class NetworkFile(unittest.TestCase):
             # Training keeps the float weights inside the same limits, and its rounded forward
             # pass rounds to them.
             model.fake_quant = True
-            self.assertEqual(float(model.weights()[2][6, 300]) * 64, -w2_limit)
+            self.assertEqual(float(model.weights()[2][6, 300]) * model.qb, -w2_limit)
             model.clamp_to_limits()
             self.assertLessEqual(float(model.ft.weight.abs().max()) * 255, 992 + 1e-3)
-            self.assertLessEqual(float(model.out.weight.abs().max()) * 64, w2_limit + 1e-3)
+            self.assertLessEqual(float(model.out.weight.abs().max()) * model.qb, w2_limit + 1e-3)
 
     def test_damaged_files_are_refused_with_a_reason(self):
         data = nw.network_bytes(nw.quantise(random_model(3)))
@@ -221,7 +224,8 @@ class NetworkFile(unittest.TestCase):
         ckpt = os.path.join(self.dir.name, 'old.pt')
         torch.save({'hidden': 256, 'k': 400.0, 'state_dict': model.state_dict()}, ckpt)
         loaded = nw.load_checkpoint(ckpt)
-        self.assertEqual(loaded.options(), {'screlu': False, 'buckets': 1, 'king_mirror': False})
+        self.assertEqual(loaded.options(),
+                         {'screlu': False, 'buckets': 1, 'king_mirror': False, 'qb': 256})
         _, _, records = random_positions(13, 20)
         self.assertTrue(np.array_equal(nw.float_scores(loaded, records),
                                        nw.float_scores(model, records)))
@@ -360,7 +364,7 @@ class IntegerForwardPass(unittest.TestCase):
                     # The float model as training leaves it (its last epochs run on the rounded
                     # weights): only the integer divisions truncate (with SCReLU the first
                     # costs at most K / (QA * QB) = 0.025 cp). Rounding the float weights of a
-                    # model never trained that way costs 10-20 cp on average with QB = 64.
+                    # model never trained that way costs 10-20 cp on average at QB 64.
                     model.fake_quant = True
                     rounded = nw.evaluate_records(model, records)
                     self.assertLess(np.abs(rounded - ints).max(), 1.0 + 400 / (255 * 64) + 1e-3)

@@ -65,7 +65,8 @@ class TinyTraining(unittest.TestCase):
         self.assertEqual((net.screlu, net.buckets, net.king_mirror), (True, 8, True))
         self.assertLessEqual(np.abs(net.w2).max(), 127)
         model = nw.load_checkpoint(os.path.splitext(out)[0] + '.pt')
-        self.assertEqual(model.options(), {'screlu': True, 'buckets': 8, 'king_mirror': True})
+        self.assertEqual(model.options(),
+                         {'screlu': True, 'buckets': 8, 'king_mirror': True, 'qb': 64})
         records = rec.RecordSet(self.dir.name).take(np.arange(0, 30000, 97))
         diff = np.abs(nw.evaluate_records(model, records) - nw.evaluate_records(net, records))
         # Each of the two integer divisions truncates: the first by less than K / (QA * QB) cp.
