@@ -38,7 +38,7 @@ def convert(data):
     body = data[nw.HEADER_SIZE:]
     if nw.fnv1a(body) != checksum:
         raise ValueError('checksum mismatch')
-    out = nw.header_bytes(nw.FORMAT_VERSION, hidden, 1, k, nw.fnv1a(body), 0) + body
+    out = nw.header_bytes(nw.FORMAT_VERSION, hidden, 1, k, nw.fnv1a(body), 0, qb) + body
     nw.parse_network(out)  # K and the weight limits, as any version-2 file
     return out
 

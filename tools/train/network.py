@@ -241,7 +241,7 @@ def fnv1a(data):
     return h
 
 
-def header_bytes(version, hidden, buckets, k, checksum, flags, qb=QB):
+def header_bytes(version, hidden, buckets, k, checksum, flags, qb):
     return struct.pack(HEADER_FORMAT, MAGIC, version, rec.FEATURES, hidden, buckets, k, QA, qb,
                        checksum, flags, bytes(20))
 
@@ -365,7 +365,7 @@ def truncating_div(x, d):
     return np.sign(x) * (np.abs(x) // d)
 
 
-def output_score(dot, b2, k, screlu, qb=QB):
+def output_score(dot, b2, k, screlu, qb):
     """The engine's last steps from the output sum (int64 arrays) to centipawns: with SCReLU
     the sum of h^2 * w carries one factor QA too many and is divided by it first."""
     if screlu:
