@@ -69,13 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MoveOverhead = 0;
     if (HashMegabytes != 1) setOption("setoption name Hash value 1");
     if (searchThreadCount() != 1) setOption("setoption name Threads value 1");
-    // The hand-written evaluation and the embedded network; any file a line names is missing.
+    // "Use NNUE" at its default with the embedded network; any file a line names is missing.
     setScriptedFile(nullptr, 0);
-    enableNetwork(false);
+    setOption("setoption name Use NNUE value true");
     if (EvaluationId != SessionEvaluationId) {
         const char* reason = nullptr;
         installEmbeddedNetwork(reason);
-        enableNetwork(false);
         SessionEvaluationId = EvaluationId;
     }
     clearTable();

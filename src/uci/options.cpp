@@ -154,9 +154,10 @@ void clearHashIfEvaluationChanged(uint32_t before) {
     if (EvaluationId != before) clearHash();
 }
 
-// "Use NNUE" as last applied. A search at limited strength evaluates by hand whatever it says,
+// "Use NNUE" as last applied; on from the start, as the network plays far stronger than the
+// hand-written evaluation. A search at limited strength evaluates by hand whatever it says,
 // so that a rating means the same with either value and whatever network is built in.
-bool UseNetworkOption;
+bool UseNetworkOption = true;
 
 void applyUseNetwork(bool on) {
     UseNetworkOption = on;

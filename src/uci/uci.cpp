@@ -59,7 +59,7 @@ void identify() {
     sendText("option name Ponder type check default false \n");
     sendText("option name Clear Hash type button \n");
     sendText("option name Move Overhead type spin default 0 min 0 max 5000 \n");
-    sendText("option name Use NNUE type check default false \n");
+    sendText("option name Use NNUE type check default true \n");
     sendText("option name EvalFile type string default <empty> \n");
     sendText("option name UCI_LimitStrength type check default false \n");
     sendText("option name UCI_Elo type spin default %d min %d max %d \n", int(StrengthEloMax),

@@ -6,6 +6,7 @@
 
 #include "board/movegen.h"
 #include "board/movetext.h"
+#include "board/perft.h"
 #include "board/positions.h"
 
 namespace {
@@ -87,6 +88,34 @@ TEST(Chess960Fen, RightsWithoutKingOrRookOnTheFirstRankAreDropped) {
     hand.castleRooks.square[2] = 5;
     derivePosition(hand);
     EXPECT_EQ(rightsAndRooks(hand), "15 h1 a1 h8 a8");
+}
+
+// K, Q, k and q name the outermost rook on their side when two stand there: with the inner
+// rook between, castling with the outer one is blocked, and the position has exactly the moves
+// it has without the right.
+TEST(Chess960Fen, StandardLettersNameTheOutermostOfTwoRooksOnTheirSide) {
+    const struct {
+        const char *board, *side, *field, *rooks;
+        int moves;
+    } cases[] = {
+        {"4k3/8/8/8/8/8/8/RR2K3", "w", "Q", "2 h1 a1 h8 a8", 21},
+        {"4k3/8/8/8/8/8/8/4KR1R", "w", "K", "1 h1 a1 h8 a8", 20},
+        {"rr2k3/8/8/8/8/8/8/4K3", "b", "q", "8 h1 a1 h8 a8", 21},
+        {"4kr1r/8/8/8/8/8/8/4K3", "b", "k", "4 h1 a1 h8 a8", 20},
+    };
+    for (const auto& c : cases) {
+        const std::string fen = std::string(c.board) + " " + c.side + " " + c.field + " - 0 1";
+        Position& p = setUp(fen.c_str());
+        EXPECT_EQ(rightsAndRooks(p), c.rooks) << fen;
+        EXPECT_TRUE(castlings(p).empty()) << fen;
+        MoveList legal;
+        generateLegalMoves(p, legal);
+        EXPECT_EQ(legal.count, c.moves) << fen;
+        const std::string without = std::string(c.board) + " " + c.side + " - - 0 1";
+        MoveList none;
+        generateLegalMoves(setUp(without.c_str()), none);
+        EXPECT_EQ(none.count, c.moves) << without;
+    }
 }
 
 // Standard positions keep their keys; rights naming other rooks change the key.

@@ -46,3 +46,39 @@ TEST(Bench, NetworkNodeTotalAtDepthSixIsTheNetworksRecordedSignatureOnEveryPath)
 }
 
 }  // namespace
+
+namespace {
+
+// The nodes the bench with these flags reports for its first position (the start position).
+uint64_t benchFirstPositionNodes(const std::string& flags) {
+    Pipe bench("'" TOLVO_BUILD_DIR "/tolvo-bench' " + flags);
+    const std::string first = bench.until(" 1  bestmove", nullptr, 240000).value_or("");
+    const size_t at = first.find(" nodes ");
+    return at == std::string::npos ? 0 : std::stoull(first.substr(at + 7));
+}
+
+// A fresh engine evaluates with the built-in network and searches as the network's bench does;
+// "Use NNUE" off gives the hand-written evaluation's bench, its search state cleared as by a
+// fresh start.
+TEST(Bench, AFreshEngineSearchesAsTheNetworkBenchAndWithUseNnueOffAsTheHandWrittenOne) {
+    const uint64_t network = benchFirstPositionNodes("--learned --depth 7");
+    const uint64_t handWritten = benchFirstPositionNodes("--depth 7");
+    ASSERT_NE(network, 0u);
+    ASSERT_NE(handWritten, network);
+    Pipe engine;
+    ASSERT_TRUE(engine.send("setoption name Hash value 16") && engine.ready().empty());
+    const auto nodesAtDepth7 = [&] {
+        EXPECT_TRUE(engine.send("position startpos"));
+        std::vector<std::string> lines;
+        EXPECT_TRUE(engine.send("go depth 7") && engine.until("bestmove", &lines));
+        const std::string last = lastWithPrefix(lines, "info depth 7 ");
+        return last.empty() ? 0 : std::stoull(fieldOf(last, "nodes"));
+    };
+    EXPECT_EQ(nodesAtDepth7(), network);
+    ASSERT_TRUE(engine.send("setoption name Use NNUE value false"));
+    EXPECT_EQ(nodesAtDepth7(), handWritten);
+    ASSERT_TRUE(engine.send("setoption name Use NNUE value true"));
+    EXPECT_EQ(nodesAtDepth7(), network);
+}
+
+}  // namespace

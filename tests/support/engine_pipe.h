@@ -132,9 +132,13 @@ class Pipe {
     bool started_ = false;
 };
 
-// A test with the engine started and its tables built.
+// A test with the engine started and its tables built, playing the hand-written evaluation
+// with its search: the behaviour these tests pin down, whatever a fresh engine evaluates with.
 class EngineTest : public ::testing::Test {
    protected:
-    void SetUp() override { ASSERT_TRUE(engine.started() && engine.ready().empty()); }
+    void SetUp() override {
+        ASSERT_TRUE(engine.started() && engine.send("setoption name Use NNUE value false") &&
+                    engine.ready().empty());
+    }
     Pipe engine;
 };

@@ -2,6 +2,8 @@
 // networks within the limits, and files on disk.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -71,11 +73,12 @@ inline std::unique_ptr<Network> randomNetwork(uint32_t seed, double spread = 1.0
     return net;
 }
 
-// A file in the build tree, written at once; removed with the object.
+// A file in the build tree, written at once; removed with the object. Its name holds the test
+// process's, so that two runs of the suites at once never share a file.
 struct ScratchFile {
     std::string path;
     explicit ScratchFile(const std::string& name, const std::vector<unsigned char>& bytes = {})
-        : path(std::string(TOLVO_BUILD_DIR) + "/" + name) {
+        : path(std::string(TOLVO_BUILD_DIR) + "/" + std::to_string(getpid()) + "-" + name) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (f) {
             if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);

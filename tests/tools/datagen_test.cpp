@@ -17,6 +17,7 @@
 #include "datagen/record.h"
 #include "search/state.h"
 #include "support/engine_pipe.h"
+#include "support/scratch_dir.h"
 
 using namespace datagen;
 
@@ -313,11 +314,13 @@ TEST_F(DatagenRun, Chess960OpeningsComeFromManyStartsAndArePlayedWithTheOption) 
 }
 
 TEST(Datagen, UsageErrorsExitWithTwo) {
+    const ScratchDir dir("tolvo-datagen-usage");
+    const std::string x = dir.path + "/x", y = dir.path + "/y";
     run("--games 1", 2);
-    run("--out /tmp/x --openings /tmp/y --count 1", 2);
-    run("--openings /tmp/y", 2);
-    run("--out /tmp/x --nodes 0", 2);
-    run("--out /tmp/x --jobs 1x", 2);
+    run("--out " + x + " --openings " + y + " --count 1", 2);
+    run("--openings " + y, 2);
+    run("--out " + x + " --nodes 0", 2);
+    run("--out " + x + " --jobs 1x", 2);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "support/engine_pipe.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -40,11 +41,11 @@ std::string expectRun(const std::string& arguments, int exitCode,
 }
 
 TEST(SelfPlay, EnginePonderingGamesHaveNoIllegalMoveCrashOrTimeLoss) {
-    const std::string pgn = ::testing::TempDir() + "tolvo-selfplay.pgn";
+    const ScratchDir dir("tolvo-selfplay-games");
+    const std::string pgn = dir.path + "/games.pgn";
     const std::string output = expectRun("--games 2 --tc 1+0.01 --ponder --verbose --pgn " + pgn, 0,
                                          {"2 games: ", "illegal 0, crashes 0, time losses 0"});
     EXPECT_EQ(countOf(readFile(pgn), "[Event "), 2);
-    std::remove(pgn.c_str());
     // Pondering really happened, and every ponder search was released.
     const int ponders = countOf(output, "< go ponder");
     EXPECT_GT(ponders, 0);

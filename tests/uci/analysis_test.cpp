@@ -191,6 +191,14 @@ TEST_F(Analysis, AChangeOfEvaluationEmptiesTheTableAsClearHashDoes) {
     // A line that changes nothing keeps the table.
     set("Use NNUE", "false");
     EXPECT_NE(nodesOf(engine.go("go depth 6")), handWritten);
+    // A network file sent alone during a search is another evaluation once the search ends.
+    set("Use NNUE", "true");
+    EXPECT_EQ(nodesOf(engine.go("go depth 6")), switched);
+    EXPECT_NE(nodesOf(engine.go("go depth 6")), switched);
+    ASSERT_TRUE(engine.send("go infinite\nsetoption name EvalFile value <empty>"));
+    engine.ready();
+    ASSERT_TRUE(engine.send("stop") && engine.until("bestmove"));
+    EXPECT_EQ(nodesOf(engine.go("go depth 6")), switched);
 }
 
 // Scholar's mate: Qxf7 mates at once, the other lines are ordinary. A mate on line 1 does not
@@ -219,6 +227,21 @@ TEST_F(Analysis, AMateOnLineOneLeavesTheOtherLinesToReachTheirDepth) {
     EXPECT_TRUE(startsWith(lastWithPrefix(mates, "info depth"), "info depth 1 "))
         << lastWithPrefix(mates, "info depth");
     EXPECT_EQ(countPrefix(mates, "info depth 1 seldepth"), 2);
+    // Black's two moves are both mated by Rh8: more lines asked for than there are moves end
+    // the search where as many lines as moves do.
+    ASSERT_TRUE(engine.send("position fen k7/8/1K6/3p4/8/8/8/7R b - - 0 1"));
+    std::string lastDepth;
+    for (const char* lines : {"2", "3", "256"}) {
+        set("MultiPV", lines);
+        ASSERT_TRUE(engine.send("setoption name Clear Hash"));
+        const std::vector<std::string> mated = engine.go("go depth 30", 20000);
+        const std::string last = lastWithPrefix(mated, "info depth");
+        EXPECT_EQ(fieldOf(last, "mate"), "-1") << lines;
+        EXPECT_EQ(countPrefix(mated, "info depth " + fieldOf(last, "depth") + " "), 2) << lines;
+        if (lastDepth.empty()) lastDepth = fieldOf(last, "depth");
+        EXPECT_EQ(fieldOf(last, "depth"), lastDepth) << lines;
+    }
+    EXPECT_LT(std::stoi(lastDepth), 30);
 }
 
 }  // namespace

@@ -65,6 +65,23 @@ TEST_F(LiveSearch, PonderWaitAfterAnEarlyMateAnswersLinesAsTheRunningSearchDoes)
     expectNoSecondBestMove();
 }
 
+// The answer of a refused position is held like any other: a "go" meanwhile starts nothing,
+// and the release gives the one "bestmove".
+TEST_F(LiveSearch, AGoWhileARefusedPositionsAnswerIsHeldIsIgnored) {
+    for (const char* go : {"go infinite", "go ponder wtime 1000 btime 1000"}) {
+        SCOPED_TRACE(go);
+        start(Refused, go, 300);
+        ASSERT_TRUE(engine.send("go depth 1"));
+        ASSERT_TRUE(engine.send("go movetime 10"));
+        expectNoSecondBestMove();
+        ASSERT_TRUE(engine.send("stop"));
+        std::vector<std::string> lines;
+        ASSERT_TRUE(engine.until("bestmove", &lines));
+        EXPECT_EQ(lines.back(), "bestmove a1a1 ");
+        expectNoSecondBestMove();
+    }
+}
+
 // White mates at once (Ra8 or Qb8): the first iteration proves it, and an analysis or a ponder
 // search then holds its answer. Options and positions sent meanwhile count as if the search
 // were still running: kept, and applied when it ends.

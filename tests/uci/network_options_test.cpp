@@ -74,7 +74,8 @@ TEST_F(NetworkOptions, EitherLineIsReadByItsOwnRulesAndByNoOtherOption) {
     char cwd[PATH_MAX];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(TOLVO_BUILD_DIR), 0);
-    setOption("setoption name EvalFile value network with  blanks.nnue");
+    const std::string name = spaced.path.substr(spaced.path.rfind('/') + 1);
+    setOption(("setoption name EvalFile value " + name).c_str());
     EXPECT_TRUE(networkIs(*net));
     ASSERT_EQ(chdir(cwd), 0);
 }
@@ -107,7 +108,7 @@ TEST_F(NetworkFileSession, ANetworkFileThatCannotBeUsedGetsOneInfoLineAndTheEngi
         return std::find(lines.begin(), lines.end(), line) - lines.begin();
     };
     const auto threads = at("option name Threads type spin default 1 min 1 max 256 ");
-    const auto useNetwork = at("option name Use NNUE type check default false ");
+    const auto useNetwork = at("option name Use NNUE type check default true ");
     EXPECT_LT(threads, useNetwork);
     EXPECT_EQ(at("option name EvalFile type string default <empty> "), useNetwork + 1);
 
@@ -140,17 +141,21 @@ TEST_F(NetworkFileSession, ANetworkFileThatCannotBeUsedGetsOneInfoLineAndTheEngi
     EXPECT_TRUE(startsWith(
         said[0], "info string EvalFile " TOLVO_BUILD_DIR "/no?su?[2Jch?file not loaded: "))
         << said[0];
-    // Still the embedded network: the same search as in a fresh engine.
+    // Still the embedded network: the same search as in a fresh engine, whose default it is.
     const auto search = [](Pipe& e) {
         EXPECT_TRUE(e.send("position startpos moves e2e4"));
         return lastWithPrefix(e.go("go depth 5"), "info depth 5");
     };
     Pipe fresh;
     ASSERT_TRUE(fresh.started() && fresh.ready().empty());
-    ASSERT_TRUE(fresh.send("setoption name Use NNUE value true"));
     const std::string expected = search(fresh);
     EXPECT_EQ(fieldOf(search(engine), "nodes"), fieldOf(expected, "nodes"));
     EXPECT_NE(expected, "");
+    // A fresh engine that is refused a file, never told "Use NNUE", keeps the built-in network.
+    Pipe refused;
+    ASSERT_TRUE(refused.started() && refused.send("setoption name EvalFile value " + cut.path));
+    ASSERT_EQ(refused.ready().size(), 1u);
+    EXPECT_EQ(fieldOf(search(refused), "nodes"), fieldOf(expected, "nodes"));
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ const std::string UciReply =
     "option name Ponder type check default false \n"
     "option name Clear Hash type button \n"
     "option name Move Overhead type spin default 0 min 0 max 5000 \n"
-    "option name Use NNUE type check default false \n"
+    "option name Use NNUE type check default true \n"
     "option name EvalFile type string default <empty> \n"
     "option name UCI_LimitStrength type check default false \n"
     "option name UCI_Elo type spin default " +
