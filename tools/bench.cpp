@@ -2,7 +2,7 @@
 // signature (any change of behaviour changes it), the speed its throughput.
 //
 //   tolvo-bench [--depth N] [--hash MB] [--threads N] [--multipv N] [--learned]
-//               [--evalfile PATH] [--simd plain|sse2|avx2|neon]
+//               [--evalfile PATH] [--simd plain|sse2|avx2|neon] [--search specified|network]
 //   tolvo-bench [--evalfile PATH] --simd-selfcheck
 //
 // With more than one thread the helpers' share of the work varies from run to run, so the
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     }
     if (!applyEvaluationChoice(choice)) return 2;
     if (selfCheck) return simdSelfCheck();
-    if (NetworkEnabled) {
+    if (NetworkEnabled || ActiveSearch != SearchKind::Specified) {
         std::printf("Evaluation: %s\n", describeEvaluation(choice).c_str());
         std::fflush(stdout);
     }

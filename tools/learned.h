@@ -1,5 +1,7 @@
 // The tools' choice of evaluation: --learned (the embedded network), --evalfile PATH (a network
-// file, implies --learned) and --simd plain|sse2|avx2|neon (forces the network's kernels).
+// file, implies --learned) and --simd plain|sse2|avx2|neon (forces the network's kernels); and
+// of search: --search specified|network, by default the one that goes with the evaluation, as
+// in the engine.
 #pragma once
 
 #include <cstdio>
@@ -8,11 +10,13 @@
 #include <string>
 
 #include "eval/eval.h"
+#include "search/policy.h"
 
 struct EvaluationChoice {
     bool learned = false;
     const char* evalFile = nullptr;
     const char* simd = nullptr;
+    const char* search = nullptr;
 };
 
 // Takes argv[i] (and its value) when it is one of the flags above; false otherwise.
@@ -24,6 +28,8 @@ inline bool takeEvaluationFlag(int argc, char** argv, int& i, EvaluationChoice& 
         choice.evalFile = argv[++i];
     } else if (std::strcmp(argv[i], "--simd") == 0 && i + 1 < argc) {
         choice.simd = argv[++i];
+    } else if (std::strcmp(argv[i], "--search") == 0 && i + 1 < argc) {
+        choice.search = argv[++i];
     } else {
         return false;
     }
@@ -57,12 +63,28 @@ inline bool applyEvaluationChoice(const EvaluationChoice& choice) {
         std::fprintf(stderr, "no valid network to enable\n");
         return false;
     }
+    ActiveSearch = NetworkEnabled ? SearchKind::Network : SearchKind::Specified;
+    if (choice.search) {
+        if (std::strcmp(choice.search, "specified") == 0) {
+            ActiveSearch = SearchKind::Specified;
+        } else if (std::strcmp(choice.search, "network") == 0) {
+            ActiveSearch = SearchKind::Network;
+        } else {
+            std::fprintf(stderr, "unknown search '%s' (specified, network)\n", choice.search);
+            return false;
+        }
+    }
     return true;
 }
 
-// "network networks/x.nnue, SIMD avx2", "network (embedded), SIMD sse2" or "hand-written".
+// "network networks/x.nnue, SIMD avx2", "network (embedded), SIMD sse2" or "hand-written",
+// followed by the search when it is not the one that goes with the evaluation.
 inline std::string describeEvaluation(const EvaluationChoice& choice) {
-    if (!NetworkEnabled) return "hand-written";
+    const bool usual = (ActiveSearch == SearchKind::Network) == NetworkEnabled;
+    const std::string search = usual                                 ? ""
+                               : ActiveSearch == SearchKind::Network ? ", network search"
+                                                                     : ", specified search";
+    if (!NetworkEnabled) return "hand-written" + search;
     return std::string("network ") + (choice.evalFile ? choice.evalFile : "(embedded)") +
-           ", SIMD " + simdPathName(currentSimdPath());
+           ", SIMD " + simdPathName(currentSimdPath()) + search;
 }

@@ -14,6 +14,7 @@
 #include "search/tt.h"
 
 SearchReporter Reporter;
+SearchKind ActiveSearch = SearchKind::Specified;
 
 namespace {
 
@@ -119,6 +120,7 @@ void prepareRoot(SearchThread& t) {
 }
 
 // The main thread's iterations: until checkTime jumps out, or the score settles the search.
+template <class P>
 void iterate(SearchThread& t) {
     prepareRoot(t);
     Limits.ponderhitReceived = 0;
@@ -131,7 +133,7 @@ void iterate(SearchThread& t) {
     for (;;) {
         SoftStopAllowed = TimeTrouble;
         t.rootMoves.cursor = 0;
-        const int score = RootSearch(t, depth);
+        const int score = RootSearch<P>(t, depth);
         const double f = iterationFactor(t, score, PreviousScore, t.bestMoveChanged != 0);
         TimeFactor = (previousFactor + f) * 0.5;
         previousFactor = f;
@@ -163,6 +165,7 @@ int nextHelperDepth(const SearchThread& t, int depth) {
     return next < t.maxDepth ? next : t.maxDepth;
 }
 
+template <class P>
 void helperIterate(SearchThread& t) {
     prepareRoot(t);
     if (t.rootMoves.count == 0) return;
@@ -171,7 +174,7 @@ void helperIterate(SearchThread& t) {
         t.iterationDepth.store(depth, std::memory_order_relaxed);
         t.rootMoves.cursor = 0;
         // Nothing deeper can beat a mate for the side to move.
-        if (RootSearch(t, depth) > MateBound) return;
+        if (RootSearch<P>(t, depth) > MateBound) return;
     }
 }
 
@@ -254,6 +257,7 @@ void StorePv(Position& p, const PvLine& pv, int index, Move m) {
     unmakeMove(p, undo, m);
 }
 
+template <class P>
 int RootSearch(SearchThread& t, int depth) {
     Position& p = t.position;
     MoveList& rootMoves = t.rootMoves;
@@ -293,8 +297,8 @@ int RootSearch(SearchThread& t, int depth) {
         child.count = 0;
         prepareChild(t, 0, m);
         makeMove(p, undo, m);
-        const int score =
-            searchPvChild(t, opensLine, check, alpha, MateScore, depth - 2 + extension, 0, child);
+        const int score = searchPvChild<P>(t, opensLine, check, alpha, MateScore,
+                                           depth - 2 + extension, 0, child);
         unmakeMove(p, undo, m);
 
         if (score > top) {
@@ -330,7 +334,7 @@ int RootSearch(SearchThread& t, int depth) {
     const Move bestMove = filled ? lines[0].move : 0;
     const int best = filled ? lines[0].score : NoScore;
     const PvLine& pv = filled ? lines[0].pv : NoLine;
-    if (top > second + 150) t.easyMove = 1;
+    if (top > second + P::EasyMoveGap) t.easyMove = 1;
     // The next iteration searches the lines first, in their order.
     for (int i = filled - 1; i >= 0; --i) MoveToFront(rootMoves, lines[i].move);
     rootMoves.cursor = 0;
@@ -360,7 +364,10 @@ int RootSearch(SearchThread& t, int depth) {
 void helperSearch(SearchThread& t) {
     if (setjmp(t.abortPoint) == 0) {
         t.abortArmed = true;
-        helperIterate(t);
+        if (ActiveSearch == SearchKind::Network)
+            helperIterate<NetworkPolicy>(t);
+        else
+            helperIterate<SpecifiedPolicy>(t);
     }
     t.abortArmed = false;
 }
@@ -410,7 +417,10 @@ void SearchDriver(const Position& position) {
     if (!limited) startHelpers(depthMode ? 2 * int(Limits.depth) : DeepestIteration);
     if (setjmp(main.abortPoint) == 0) {
         main.abortArmed = true;
-        iterate(main);
+        if (ActiveSearch == SearchKind::Network)
+            iterate<NetworkPolicy>(main);
+        else
+            iterate<SpecifiedPolicy>(main);
     }
     main.abortArmed = false;
     // Whatever ended the search, no helper may still be writing when the result is read.

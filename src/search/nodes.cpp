@@ -132,7 +132,7 @@ inline void cutoff(SearchThread& t, int ply, Move m, bool quiet, const MoveLoop&
 // The late-move rules of the null-window kinds: whether a move is dropped unsearched, else
 // how much it is reduced. Returns -1 for a dropped move. Only quiet-stage moves of a node not
 // in check, after three moves and once a move has escaped being mated, come under them.
-template <bool InCheck, bool Reduce>
+template <class P, bool InCheck, bool Reduce>
 [[gnu::always_inline]] inline int lateMove(const Position& p, Move m, const MoveFacts& f,
                                            const MoveLoop& loop, int best, int depth, int eval,
                                            int beta) {
@@ -142,21 +142,21 @@ template <bool InCheck, bool Reduce>
     const int d = pruneIndex(depth);
     const int count = loop.count;
     if (!f.quiet) return Reduce ? 2 : 0;
-    if (count > PruneLimitA[d] || (count > PruneLimitB[d] && eval + 335 < beta) ||
+    if (count > PruneLimitA[d] || (count > PruneLimitB[d] && eval + P::LateMoveMargin < beta) ||
         (count > PruneLimitC[d] && StaticExchange(p, m) < 0))
         return -1;
     return Reduce ? floorLog2(count) : 0;
 }
 
-template <bool InCheck>
+template <class P, bool InCheck>
 int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags);
-template <bool InCheck, bool Cut>
+template <class P, bool InCheck, bool Cut>
 int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags);
 
-template <bool InCheck>
+template <class P, bool InCheck>
 int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     Position& p = t.position;
-    if (depth < 2) return Quiesce[InCheck](t, beta, 0, ply);
+    if (depth < 2) return QuiescenceSearch<P>::scout[InCheck](t, beta, 0, ply);
     int alpha = beta - 1, decided;
     if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     const Probe probe = probeNode(p, beta, depth, ply, true);
@@ -165,19 +165,22 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     int eval = 0;
     if constexpr (!InCheck) {
         eval = evaluate(p, t.eval, ply);
-        const int margin = beta - 65 * depth;
+        const int margin = beta - P::RazorMargin * depth;
         if (eval < margin && !isMateBound(beta)) {
-            const int q = Quiesce[0](t, margin, 0, ply);
+            const int q = QuiescenceSearch<P>::scout[0](t, margin, 0, ply);
             if (q < margin) return q;
         }
         if (hasPieces(p)) {
-            if ((flags & NullMoveAllowed) && !isMateBound(beta) && eval - 55 * depth >= beta)
-                return eval - 55 * depth;
-            if (depth >= 4 && !isMateBound(beta) && (flags & NullMoveAllowed) && eval >= beta) {
+            if ((flags & NullMoveAllowed) && !isMateBound(beta) &&
+                eval - P::StaticNullMargin * depth >= beta)
+                return eval - P::StaticNullMargin * depth;
+            if (depth >= P::ShallowNullDepth && !isMateBound(beta) && (flags & NullMoveAllowed) &&
+                eval >= beta) {
                 UndoInfo undo;
                 prepareNullChild(t, ply);
                 makeNullMove(p, undo);
-                const int score = -Quiesce[sideToMoveInCheck(p)](t, 1 - beta, 0, ply + 1);
+                const int score =
+                    -QuiescenceSearch<P>::scout[sideToMoveInCheck(p)](t, 1 - beta, 0, ply + 1);
                 unmakeNullMove(p, undo);
                 if (score >= beta) return score;
             }
@@ -191,12 +194,12 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     int best = NoScore;
     for (; m; m = NextMove(loop.picker)) {
         const MoveFacts f = examineMove<0>(t, m, ply, loop);
-        if (lateMove<InCheck, false>(p, m, f, loop, best, depth, eval, beta) < 0) continue;
+        if (lateMove<P, InCheck, false>(p, m, f, loop, best, depth, eval, beta) < 0) continue;
 
         prepareChild(t, ply, m);
         makeMove(p, undo, m);
-        const int score =
-            -SearchShallow[f.check](t, 1 - beta, depth - 2 + f.extension, ply + 1, AnyNode);
+        const int score = -MainSearch<P>::shallow[f.check](t, 1 - beta, depth - 2 + f.extension,
+                                                           ply + 1, AnyNode);
         unmakeMove(p, undo, m);
         if (raisesBest(t, ply, m, f, loop, depth, score, best, beta)) return score;
     }
@@ -204,10 +207,10 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     return best;
 }
 
-template <bool InCheck, bool Cut>
+template <class P, bool InCheck, bool Cut>
 int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     Position& p = t.position;
-    if (depth < 7) return ShallowNode<InCheck>(t, beta, depth, ply, flags);
+    if (depth < P::ShallowBelow) return ShallowNode<P, InCheck>(t, beta, depth, ply, flags);
     int alpha = beta - 1, decided;
     if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     const Probe probe = probeNode(p, beta, depth, ply, true);
@@ -218,17 +221,17 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     if constexpr (!InCheck) {
         eval = evaluate(p, t.eval, ply);
         if (hasPieces(p) && !isMateBound(beta) && (flags & NullMoveAllowed) && eval >= beta) {
-            const int r = eval - 160 >= beta ? 8 : 6;
+            const int r = eval - P::NullDeepMargin >= beta ? 8 : 6;
             UndoInfo undo;
             prepareNullChild(t, ply);
             makeNullMove(p, undo);
-            const int score =
-                -SearchAll[sideToMoveInCheck(p)](t, 1 - beta, depth - r - 2, ply + 1, NoNullMove);
+            const int score = -MainSearch<P>::all[sideToMoveInCheck(p)](t, 1 - beta, depth - r - 2,
+                                                                        ply + 1, NoNullMove);
             unmakeNullMove(p, undo);
             if (score >= beta) {
                 // A position where passing still fails high is confirmed by a reduced search
                 // of its own moves, which zugzwang would not survive.
-                const int v = ScoutNode<false, true>(t, beta, depth - r - 2, ply, NoNullMove);
+                const int v = ScoutNode<P, false, true>(t, beta, depth - r - 2, ply, NoNullMove);
                 if (v >= beta) {
                     storeEntry(p, 0, depth, ply, BoundLower, v);
                     return v;
@@ -237,8 +240,8 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
         }
     }
 
-    if (Cut && !hashMove && depth >= 10) {
-        ScoutNode<InCheck, true>(t, beta, depth - 4, ply, NoNullMove);
+    if (Cut && !hashMove && depth >= P::CutDeepeningDepth) {
+        ScoutNode<P, InCheck, true>(t, beta, depth - 4, ply, NoNullMove);
         hashMove = probeMove(p);
     }
 
@@ -250,11 +253,11 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     for (; m; m = NextMove(loop.picker)) {
         const MoveFacts f = examineMove<0>(t, m, ply, loop);
         const int newDepth = depth - 2 + f.extension;
-        const int reduction = lateMove<InCheck, true>(p, m, f, loop, best, depth, eval, beta);
+        const int reduction = lateMove<P, InCheck, true>(p, m, f, loop, best, depth, eval, beta);
         if (reduction < 0) continue;
 
         // Cut nodes expect their children to fail low, and all nodes theirs to fail high.
-        const ScoutSearch* child = Cut ? SearchAll : SearchCut;
+        const ScoutSearch* child = Cut ? MainSearch<P>::all : MainSearch<P>::cut;
         prepareChild(t, ply, m);
         makeMove(p, undo, m);
         int score = -child[f.check](t, 1 - beta, newDepth - reduction, ply + 1, AnyNode);
@@ -267,16 +270,16 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     return best;
 }
 
-template <bool InCheck>
+template <class P, bool InCheck>
 int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t flags, PvLine& pv) {
     Position& p = t.position;
-    if (depth < 2) return QuiescePv[InCheck](t, alpha, beta, depth, ply, pv);
+    if (depth < 2) return QuiescenceSearch<P>::pv[InCheck](t, alpha, beta, depth, ply, pv);
     int decided;
     if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     Move hashMove = probeNode(p, beta, depth, ply, false).move;
 
-    if (!hashMove && depth >= 8) {
-        PvNode<InCheck>(t, alpha, beta, depth - 4, ply, flags, pv);
+    if (!hashMove && depth >= P::PvDeepeningDepth) {
+        PvNode<P, InCheck>(t, alpha, beta, depth - 4, ply, flags, pv);
         hashMove = probeMove(p);
     }
 
@@ -293,8 +296,8 @@ int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t fl
         child.count = 0;
         prepareChild(t, ply, m);
         makeMove(p, undo, m);
-        const int score = searchPvChild(t, loop.count == 1, f.check, alpha, beta,
-                                        depth - 2 + f.extension, ply, child);
+        const int score = searchPvChild<P>(t, loop.count == 1, f.check, alpha, beta,
+                                           depth - 2 + f.extension, ply, child);
         unmakeMove(p, undo, m);
 
         if (score > best) {
@@ -317,7 +320,14 @@ int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t fl
 
 }  // namespace
 
-const PvSearch SearchPv[2] = {PvNode<false>, PvNode<true>};
-const ScoutSearch SearchCut[2] = {ScoutNode<false, true>, ScoutNode<true, true>};
-const ScoutSearch SearchAll[2] = {ScoutNode<false, false>, ScoutNode<true, false>};
-const ScoutSearch SearchShallow[2] = {ShallowNode<false>, ShallowNode<true>};
+template <class P>
+const PvSearch MainSearch<P>::pv[2] = {PvNode<P, false>, PvNode<P, true>};
+template <class P>
+const ScoutSearch MainSearch<P>::cut[2] = {ScoutNode<P, false, true>, ScoutNode<P, true, true>};
+template <class P>
+const ScoutSearch MainSearch<P>::all[2] = {ScoutNode<P, false, false>, ScoutNode<P, true, false>};
+template <class P>
+const ScoutSearch MainSearch<P>::shallow[2] = {ShallowNode<P, false>, ShallowNode<P, true>};
+
+template struct MainSearch<SpecifiedPolicy>;
+template struct MainSearch<NetworkPolicy>;

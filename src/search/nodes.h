@@ -6,6 +6,7 @@
 #include "board/position.h"
 #include "eval/eval.h"
 #include "search/control.h"
+#include "search/policy.h"
 #include "search/state.h"
 #include "search/threads.h"
 
@@ -22,26 +23,33 @@ using ScoutSearch = int (*)(SearchThread& t, int beta, int depth, int ply, uint3
 using PvQuiescence = int (*)(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvLine& pv);
 using ScoutQuiescence = int (*)(SearchThread& t, int beta, int qdepth, int ply);
 
-// Full-window node that returns its principal variation (caller empties pv).
-extern const PvSearch SearchPv[2];
-// Null-window nodes (window beta - 1..beta): expected to fail high, expected to fail low,
-// and the kind that takes over from both near the horizon.
-extern const ScoutSearch SearchCut[2];
-extern const ScoutSearch SearchAll[2];
-extern const ScoutSearch SearchShallow[2];
+// The node searches of one policy. Full-window node that returns its principal variation
+// (caller empties pv); null-window nodes (window beta - 1..beta): expected to fail high,
+// expected to fail low, and the kind that takes over from both near the horizon.
+template <class Policy>
+struct MainSearch {
+    static const PvSearch pv[2];
+    static const ScoutSearch cut[2];
+    static const ScoutSearch all[2];
+    static const ScoutSearch shallow[2];
+};
 // Below the horizon: null-window and full-window quiescence.
-extern const ScoutQuiescence Quiesce[2];
-extern const PvQuiescence QuiescePv[2];
+template <class Policy>
+struct QuiescenceSearch {
+    static const ScoutQuiescence scout[2];
+    static const PvQuiescence pv[2];
+};
 
 // A PV node's child, the move already made: the first with the full window, the others
 // with a null window first and again with the full window when they beat alpha.
+template <class Policy>
 inline int searchPvChild(SearchThread& t, bool first, bool check, int alpha, int beta, int depth,
                          int ply, PvLine& child) {
     if (!first) {
-        const int score = -SearchCut[check](t, -alpha, depth, ply + 1, AnyNode);
+        const int score = -MainSearch<Policy>::cut[check](t, -alpha, depth, ply + 1, AnyNode);
         if (score <= alpha) return score;
     }
-    return -SearchPv[check](t, -beta, -alpha, depth, ply + 1, AnyNode, child);
+    return -MainSearch<Policy>::pv[check](t, -beta, -alpha, depth, ply + 1, AnyNode, child);
 }
 
 // Counts the node; every 1024th node the main thread looks at the clock and the input, a

@@ -13,25 +13,26 @@ namespace {
 
 // Captures that cannot lift a failing score up to beta are not even generated: the
 // opponent's cheap pieces leave the target set as the gap to beta grows.
+template <class P>
 inline Bitboard deltaTargets(const Position& p, int eval, int beta, int& best) {
-    if (eval + 150 >= beta) return AllSquares;
+    if (eval + P::DeltaAll >= beta) return AllSquares;
     const int them = int(p.sideToMove) ^ 1;
     Bitboard removed = p.bitboards[WhitePawn + them];
     if (p.epSquare < 64) removed |= Bitboard(1) << p.epSquare;
-    best = eval + 95;
-    if (eval + 498 < beta) {
+    best = eval + P::DeltaPawnGain;
+    if (eval + P::DeltaMinors < beta) {
         removed |= p.bitboards[WhiteKnight + them] | p.bitboards[WhiteLightBishop + them] |
                    p.bitboards[WhiteDarkBishop + them];
-        best = eval + 308;
-        if (eval + 760 < beta) {
+        best = eval + P::DeltaMinorGain;
+        if (eval + P::DeltaRooks < beta) {
             removed |= p.bitboards[WhiteRook + them];
-            best = eval + 475;
+            best = eval + P::DeltaRookGain;
         }
     }
     return ~removed;
 }
 
-template <bool InCheck>
+template <class P, bool InCheck>
 int QuiesceNode(SearchThread& t, int beta, int qdepth, int ply) {
     Position& p = t.position;
     int alpha = beta - 1, decided;
@@ -46,7 +47,8 @@ int QuiesceNode(SearchThread& t, int beta, int qdepth, int ply) {
     auto tryMove = [&](Move m, int childDepth) {
         prepareChild(t, ply, m);
         makeMove(p, undo, m);
-        const int score = -Quiesce[sideToMoveInCheck(p)](t, 1 - beta, childDepth, ply + 1);
+        const int score =
+            -QuiescenceSearch<P>::scout[sideToMoveInCheck(p)](t, 1 - beta, childDepth, ply + 1);
         unmakeMove(p, undo, m);
         if (score > best) best = score;
         return score >= beta;
@@ -67,7 +69,7 @@ int QuiesceNode(SearchThread& t, int beta, int qdepth, int ply) {
         best = eval;
         enterQuiescenceNode(t, ply, false);
 
-        generateMoves(GenCaptures, p, list, deltaTargets(p, eval, beta, best));
+        generateMoves(GenCaptures, p, list, deltaTargets<P>(p, eval, beta, best));
         for (int i = 0; i < list.count; ++i) {
             const Move m = list.moveWords[i];
             if (!isLegal(p, m)) continue;
@@ -88,7 +90,7 @@ int QuiesceNode(SearchThread& t, int beta, int qdepth, int ply) {
     }
 }
 
-template <bool InCheck>
+template <class P, bool InCheck>
 int QuiescePvNode(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvLine& pv) {
     Position& p = t.position;
     int decided;
@@ -105,8 +107,8 @@ int QuiescePvNode(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvL
         child.count = 0;
         prepareChild(t, ply, m);
         makeMove(p, undo, m);
-        const int score =
-            -QuiescePv[sideToMoveInCheck(p)](t, -beta, -alpha, qdepth - 1, ply + 1, child);
+        const int score = -QuiescenceSearch<P>::pv[sideToMoveInCheck(p)](
+            t, -beta, -alpha, qdepth - 1, ply + 1, child);
         unmakeMove(p, undo, m);
         if (score > best) {
             best = score;
@@ -153,5 +155,10 @@ int QuiescePvNode(SearchThread& t, int alpha, int beta, int qdepth, int ply, PvL
 
 }  // namespace
 
-const ScoutQuiescence Quiesce[2] = {QuiesceNode<false>, QuiesceNode<true>};
-const PvQuiescence QuiescePv[2] = {QuiescePvNode<false>, QuiescePvNode<true>};
+template <class P>
+const ScoutQuiescence QuiescenceSearch<P>::scout[2] = {QuiesceNode<P, false>, QuiesceNode<P, true>};
+template <class P>
+const PvQuiescence QuiescenceSearch<P>::pv[2] = {QuiescePvNode<P, false>, QuiescePvNode<P, true>};
+
+template struct QuiescenceSearch<SpecifiedPolicy>;
+template struct QuiescenceSearch<NetworkPolicy>;

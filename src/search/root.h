@@ -3,6 +3,7 @@
 
 #include "board/movegen.h"
 #include "board/position.h"
+#include "search/policy.h"
 #include "search/state.h"
 
 // Report kinds gated by the "Traffic" options.
@@ -13,6 +14,7 @@ enum ReportKind : int { ReportIteration = 0, ReportNewBest = 1, ReportCurrentMov
 void BuildRootMoves(SearchThread& t);
 // One iteration of the thread at the given depth (half-plies) over the full window; records
 // the thread's last result. Only the main thread reports.
+template <class Policy>
 int RootSearch(SearchThread& t, int depth);
 // The move first, the others behind it in their old order; a move not in the list changes
 // nothing but the cursor.

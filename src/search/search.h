@@ -2,6 +2,7 @@
 #pragma once
 
 #include "board/position.h"
+#include "search/policy.h"
 #include "search/state.h"
 
 // What the search prints goes through these; a null entry prints nothing. The front end

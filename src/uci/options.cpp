@@ -245,6 +245,7 @@ void selectEvaluation() {
         sendText(
             "info string Use NNUE: no valid network is loaded, the evaluation stays as it is\n");
     }
+    ActiveSearch = NetworkEnabled ? SearchKind::Network : SearchKind::Specified;
     clearHashIfEvaluationChanged(before);
 }
 

@@ -11,8 +11,9 @@ extern bool Chess960;
 void setOption(const char* line);
 // Applies what setOption had to hold back; called when a search has ended.
 void applyDeferredOptions();
-// The evaluation of the next search: the network when "Use NNUE" is on and the strength is not
-// limited, else the hand-written one. A change empties the table as "Clear Hash" does.
+// The evaluation of the next search and the search that goes with it: the network and its own
+// search when "Use NNUE" is on and the strength is not limited, else the hand-written
+// evaluation and the specified search. A change empties the table as "Clear Hash" does.
 void selectEvaluation();
 
 // Reads a "go" line into Limits (zeroed first); empties SearchMoves.

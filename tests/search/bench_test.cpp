@@ -14,6 +14,18 @@ TEST(Bench, NodeTotalAtDepthSixIsTheRecordedSignature) {
               "Nodes searched: 613606");
 }
 
+// The specified search keeps its own total with the built-in network, whatever the network's
+// own search has become.
+TEST(Bench, TheSpecifiedSearchWithTheNetworkKeepsItsTotal) {
+    Pipe bench("'" TOLVO_BUILD_DIR "/tolvo-bench' --learned --search specified --depth 6");
+    ASSERT_TRUE(bench.started());
+    std::vector<std::string> lines;
+    EXPECT_EQ(bench.until("Nodes searched:", &lines, 240000).value_or("no total"),
+              "Nodes searched: 602471");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.front().find(", specified search"), std::string::npos) << lines.front();
+}
+
 }  // namespace
 
 namespace {

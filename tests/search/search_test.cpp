@@ -39,27 +39,35 @@ TEST(Search, FindsMatesWithTheirDistanceAndWinsMaterialSoundly) {
 }
 
 // Nodes as they are met deep in the tree: the side without a move scores ply - MateScore when
-// in check and 0 otherwise, in every node kind.
-TEST(NodeScores, MatedAndStalematedSidesScoreInEveryNodeKind) {
+// in check and 0 otherwise, in every node kind of both searches.
+template <class P>
+void expectMatedAndStalematedScores() {
+    using Main = MainSearch<P>;
+    using Quiescence = QuiescenceSearch<P>;
     prepareTestSearch(ModeDepth);
     PvLine line{};
     SearchThread& p =
         threadOn(setUp("rnb1kbnr/pppp1ppp/8/4p3/5PPq/8/PPPPP2P/RNBQKBNR w KQkq - 1 3"));
     const int mated = 3 - MateScore;
-    EXPECT_EQ(SearchPv[1](p, -MateScore, MateScore, 8, 3, AnyNode, line), mated);
-    EXPECT_EQ(SearchCut[1](p, 0, 8, 3, AnyNode), mated);
-    EXPECT_EQ(SearchAll[1](p, 0, 8, 3, AnyNode), mated);
-    EXPECT_EQ(SearchShallow[1](p, 0, 4, 3, AnyNode), mated);
-    EXPECT_EQ(Quiesce[1](p, 0, 0, 3), mated);
-    EXPECT_EQ(QuiescePv[1](p, -MateScore, MateScore, 0, 3, line), mated);
+    EXPECT_EQ(Main::pv[1](p, -MateScore, MateScore, 8, 3, AnyNode, line), mated);
+    EXPECT_EQ(Main::cut[1](p, 0, 8, 3, AnyNode), mated);
+    EXPECT_EQ(Main::all[1](p, 0, 8, 3, AnyNode), mated);
+    EXPECT_EQ(Main::shallow[1](p, 0, 4, 3, AnyNode), mated);
+    EXPECT_EQ(Quiescence::scout[1](p, 0, 0, 3), mated);
+    EXPECT_EQ(Quiescence::pv[1](p, -MateScore, MateScore, 0, 3, line), mated);
     EXPECT_EQ(line.count, 0);
     SearchThread& q = threadOn(setUp("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"));
-    EXPECT_EQ(SearchPv[0](q, -MateScore, MateScore, 8, 3, AnyNode, line), 0);
-    EXPECT_EQ(SearchCut[0](q, 0, 8, 3, AnyNode), 0);
-    EXPECT_EQ(SearchAll[0](q, 0, 8, 3, AnyNode), 0);
+    EXPECT_EQ(Main::pv[0](q, -MateScore, MateScore, 8, 3, AnyNode, line), 0);
+    EXPECT_EQ(Main::cut[0](q, 0, 8, 3, AnyNode), 0);
+    EXPECT_EQ(Main::all[0](q, 0, 8, 3, AnyNode), 0);
     // A mate already found at ply 2 cannot be improved at ply 5.
-    EXPECT_EQ(SearchPv[0](threadOn(setUp(QueenUp)), MateScore - 2, MateScore, 8, 5, AnyNode, line),
+    EXPECT_EQ(Main::pv[0](threadOn(setUp(QueenUp)), MateScore - 2, MateScore, 8, 5, AnyNode, line),
               MateScore - 2);
+}
+
+TEST(NodeScores, MatedAndStalematedSidesScoreInEveryNodeKind) {
+    expectMatedAndStalematedScores<SpecifiedPolicy>();
+    expectMatedAndStalematedScores<NetworkPolicy>();
 }
 
 TEST(DrawTest, RepetitionFourHalfMovesBackWithinTheQuietStretchOrFiftyMoves) {
@@ -69,7 +77,7 @@ TEST(DrawTest, RepetitionFourHalfMovesBackWithinTheQuietStretchOrFiftyMoves) {
     positionCommand(p, "position fen 4k3/8/8/8/8/8/8/3QK3 w - - 0 1 moves d1d2 e8e7 d2d1 e7e8");
     EXPECT_TRUE(IsDraw(p));
     prepareTestSearch(ModeDepth);
-    EXPECT_EQ(SearchCut[0](threadOn(p), 1, 8, 1, AnyNode), 0);
+    EXPECT_EQ(MainSearch<SpecifiedPolicy>::cut[0](threadOn(p), 1, 8, 1, AnyNode), 0);
     EXPECT_FALSE(IsDraw(setUp("4k3/8/8/8/8/8/8/3QK3 w - - 99 90")));
     EXPECT_TRUE(IsDraw(setUp("4k3/8/8/8/8/8/8/3QK3 w - - 100 90")));
     // The record's own key lies just before the history: reading there would find a match.

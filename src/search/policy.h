@@ -1,0 +1,41 @@
+// The two node searches: the specified one, tuned for the hand-written evaluation, and the
+// network's own. Both run the same node routines; what differs is a compile-time policy.
+#pragma once
+
+// Which search a "go" runs; chosen with the evaluation, before the search starts.
+enum class SearchKind { Specified, Network };
+extern SearchKind ActiveSearch;
+
+// The search the hand-written evaluation was tuned with, unchanged. Depths are in half-plies,
+// margins in centipawns on the evaluation's scale.
+struct SpecifiedPolicy {
+    // Null-window nodes below this depth are shallow: late moves pruned, never reduced.
+    static constexpr int ShallowBelow = 7;
+    // Shallow nodes: razoring below beta - RazorMargin·depth, static null move above
+    // beta + StaticNullMargin·depth, and a null move answered by quiescence from this depth.
+    static constexpr int RazorMargin = 65;
+    static constexpr int StaticNullMargin = 55;
+    static constexpr int ShallowNullDepth = 4;
+    // Null move in deeper nodes: the larger reduction once the evaluation clears beta by this.
+    static constexpr int NullDeepMargin = 160;
+    // Late quiet moves past the second count limit are dropped when eval + this < beta.
+    static constexpr int LateMoveMargin = 335;
+    // Internal deepening without a hash move, from these depths.
+    static constexpr int CutDeepeningDepth = 10;
+    static constexpr int PvDeepeningDepth = 8;
+    // Quiescence generates no capture that cannot lift eval to beta: the gap that allows every
+    // target, and those past which pawns, then minor pieces, then rooks leave the targets,
+    // with the best score each removal assumes.
+    static constexpr int DeltaAll = 150;
+    static constexpr int DeltaPawnGain = 95;
+    static constexpr int DeltaMinors = 498;
+    static constexpr int DeltaMinorGain = 308;
+    static constexpr int DeltaRooks = 760;
+    static constexpr int DeltaRookGain = 475;
+    // A root move this far ahead of the second is an easy move for the time control.
+    static constexpr int EasyMoveGap = 150;
+};
+
+// The network's search. It starts as the specified one and departs from it piece by piece,
+// each piece kept where a match showed that it gains.
+struct NetworkPolicy : SpecifiedPolicy {};
