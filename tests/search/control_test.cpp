@@ -88,9 +88,9 @@ TEST(CheckTime, TimeEndsTheSearchOnlyOncePassedAndAMoveTimeNeverOverruns) {
     Limits = SearchLimits{};
 }
 
-using ClockThroughThePipe = EngineTest;
+using ClockThroughThePipe = EitherEngineTest;
 
-TEST_F(ClockThroughThePipe, SearchesAnswerWellInsideTheirTime) {
+TEST_P(ClockThroughThePipe, SearchesAnswerWellInsideTheirTime) {
     const struct {
         const char *position, *go;
         int64_t low, high;  // ms, the time through the pipe included
@@ -119,5 +119,7 @@ TEST_F(ClockThroughThePipe, SearchesAnswerWellInsideTheirTime) {
         EXPECT_TRUE(startsWith(lastWithPrefix(lines, "bestmove"), c.best));
     }
 }
+
+RUN_FOR_EITHER_ENGINE(ClockThroughThePipe);
 
 }  // namespace

@@ -5,6 +5,10 @@
 #include "search/threads.h"
 #include "search_support.h"
 
+inline void PrintTo(SearchKind kind, std::ostream* out) {
+    *out << (kind == SearchKind::Network ? "network" : "specified");
+}
+
 namespace {
 
 uint64_t checkedEvaluations() {
@@ -13,11 +17,19 @@ uint64_t checkedEvaluations() {
     return n;
 }
 
-TEST(NetworkSearch, EveryEvaluationSeesTheAccumulatorOfARebuild) {
+// Both searches: the network's own, whose null moves, extensions and re-searches differ, and
+// the specified one, which a tool may run with the network.
+class NetworkSearch : public ::testing::TestWithParam<SearchKind> {
+   protected:
+    void TearDown() override { ActiveSearch = SearchKind::Specified; }
+};
+
+TEST_P(NetworkSearch, EveryEvaluationSeesTheAccumulatorOfARebuild) {
 #ifndef TOLVO_CHECK_ACCUMULATORS
     GTEST_SKIP() << "needs a build with TOLVO_CHECK_ACCUMULATORS (make sanitize)";
 #endif
     ASSERT_TRUE(enableNetwork(true));
+    ActiveSearch = GetParam();
     const uint64_t before = checkedEvaluations();
     for (const char* fen :
          {StartFen, "r3k2r/pb1nqppp/1p2pn2/2pp4/2PP4/1PN1PN2/PB2QPPP/R3K2R b KQkq - 0 10",
@@ -43,5 +55,11 @@ TEST(NetworkSearch, EveryEvaluationSeesTheAccumulatorOfARebuild) {
     enableNetwork(false);
     EXPECT_GT(checkedEvaluations() - before, 20000u);
 }
+
+INSTANTIATE_TEST_SUITE_P(EitherSearch, NetworkSearch,
+                         ::testing::Values(SearchKind::Specified, SearchKind::Network),
+                         [](const ::testing::TestParamInfo<SearchKind>& info) {
+                             return info.param == SearchKind::Network ? "Network" : "Specified";
+                         });
 
 }  // namespace

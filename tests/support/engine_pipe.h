@@ -142,3 +142,31 @@ class EngineTest : public ::testing::Test {
     }
     Pipe engine;
 };
+
+// What a test's engine plays: the hand-written evaluation with the specified search, or the
+// network with its own search ("Use NNUE" off or on).
+enum class EngineKind { Specified, Network };
+
+// A test run once for each kind of engine: the protocol holds for both searches alike.
+class EitherEngineTest : public ::testing::TestWithParam<EngineKind> {
+   protected:
+    void SetUp() override {
+        const bool network = GetParam() == EngineKind::Network;
+        ASSERT_TRUE(engine.started() &&
+                    engine.send(std::string("setoption name Use NNUE value ") +
+                                (network ? "true" : "false")) &&
+                    engine.ready().empty());
+    }
+    Pipe engine;
+};
+
+inline void PrintTo(EngineKind kind, std::ostream* out) {
+    *out << (kind == EngineKind::Network ? "network" : "specified");
+}
+inline std::string engineKindName(const ::testing::TestParamInfo<EngineKind>& info) {
+    return info.param == EngineKind::Network ? "Network" : "Specified";
+}
+#define RUN_FOR_EITHER_ENGINE(Suite)                                                        \
+    INSTANTIATE_TEST_SUITE_P(EitherEngine, Suite,                                           \
+                             ::testing::Values(EngineKind::Specified, EngineKind::Network), \
+                             engineKindName)

@@ -24,7 +24,7 @@ uint64_t nodesOf(const std::vector<std::string>& lines) {
     return std::stoull(fieldOf(lastWithPrefix(lines, "info depth"), "nodes"));
 }
 
-class Analysis : public EngineTest {
+class Analysis : public EitherEngineTest {
    protected:
     void set(const std::string& name, const std::string& value) {
         ASSERT_TRUE(engine.send("setoption name " + name + " value " + value));
@@ -55,7 +55,7 @@ class Analysis : public EngineTest {
     }
 };
 
-TEST_F(Analysis, MultiPvReportsTheBestLinesInOrderAndPlaysLineOne) {
+TEST_P(Analysis, MultiPvReportsTheBestLinesInOrderAndPlaysLineOne) {
     const struct {
         const char* position;
         const char *multiPv, *threads, *go;
@@ -102,7 +102,7 @@ TEST_F(Analysis, MultiPvReportsTheBestLinesInOrderAndPlaysLineOne) {
     expectLines("position startpos", engine.go("go depth 4"), 2, true);
 }
 
-TEST_F(Analysis, SearchmovesRestrictsTheRootToTheListedMovesUntilTheFirstOtherWord) {
+TEST_P(Analysis, SearchmovesRestrictsTheRootToTheListedMovesUntilTheFirstOtherWord) {
     const char* const NoMove = "info string searchmoves lists no legal move; searching all moves";
     const struct {
         const char *go, *multiPv;
@@ -139,7 +139,7 @@ TEST_F(Analysis, SearchmovesRestrictsTheRootToTheListedMovesUntilTheFirstOtherWo
 
 // The table's fill per mille, measured in the node reports of a search: a slot this search
 // has used stays used until it ends, so the fill only grows.
-TEST_F(Analysis, HashfullGrowsAsASearchFillsTheTable) {
+TEST_P(Analysis, HashfullGrowsAsASearchFillsTheTable) {
     ASSERT_TRUE(engine.send("setoption name Hash value 1\nposition startpos\ngo infinite"));
     std::vector<std::string> lines = engine.within(1000);
     ASSERT_TRUE(engine.send("stop") && engine.until("bestmove", &lines));
@@ -156,7 +156,7 @@ TEST_F(Analysis, HashfullGrowsAsASearchFillsTheTable) {
 
 // After the button the next search costs what the first one after start-up did, sent between
 // searches or during one, with or without an empty value.
-TEST_F(Analysis, ClearHashMakesTheNextSearchRunAsTheFirstOne) {
+TEST_P(Analysis, ClearHashMakesTheNextSearchRunAsTheFirstOne) {
     ASSERT_TRUE(engine.send("position startpos"));
     const uint64_t first = nodesOf(engine.go("go depth 9"));
     EXPECT_NE(nodesOf(engine.go("go depth 9")), first) << "a warm table changes nothing";
@@ -173,7 +173,8 @@ TEST_F(Analysis, ClearHashMakesTheNextSearchRunAsTheFirstOne) {
 // The evaluation in use is part of what the table's scores and moves mean: switching it (the
 // network on or off, or another network file installed) empties the table as the button does,
 // between searches or, sent during one, when it has ended.
-TEST_F(Analysis, AChangeOfEvaluationEmptiesTheTableAsClearHashDoes) {
+TEST_P(Analysis, AChangeOfEvaluationEmptiesTheTableAsClearHashDoes) {
+    set("Use NNUE", "false");
     ASSERT_TRUE(engine.send("position startpos moves e2e4"));
     const uint64_t handWritten = nodesOf(engine.go("go depth 6"));
     set("Use NNUE", "true");
@@ -203,7 +204,7 @@ TEST_F(Analysis, AChangeOfEvaluationEmptiesTheTableAsClearHashDoes) {
 
 // Scholar's mate: Qxf7 mates at once, the other lines are ordinary. A mate on line 1 does not
 // end the search while the other lines have no settled score.
-TEST_F(Analysis, AMateOnLineOneLeavesTheOtherLinesToReachTheirDepth) {
+TEST_P(Analysis, AMateOnLineOneLeavesTheOtherLinesToReachTheirDepth) {
     const std::string position =
         "position fen r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4";
     set("MultiPV", "3");
@@ -243,5 +244,7 @@ TEST_F(Analysis, AMateOnLineOneLeavesTheOtherLinesToReachTheirDepth) {
     }
     EXPECT_LT(std::stoi(lastDepth), 30);
 }
+
+RUN_FOR_EITHER_ENGINE(Analysis);
 
 }  // namespace

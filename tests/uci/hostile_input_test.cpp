@@ -9,7 +9,7 @@
 
 namespace {
 
-class HostileInput : public EngineTest {
+class HostileInput : public EitherEngineTest {
    protected:
     // "isready" still answered, and no "bestmove" left over from an earlier search.
     void stillReady(int ms = 30000) {
@@ -46,7 +46,7 @@ class HostileInput : public EngineTest {
     }
 };
 
-TEST_F(HostileInput, EveryGoGetsOneBestMoveAndTheEngineStillPlaysLegallyAfterwards) {
+TEST_P(HostileInput, EveryGoGetsOneBestMoveAndTheEngineStillPlaysLegallyAfterwards) {
     // Before any "position": the empty board, which the engine refuses to search.
     EXPECT_EQ(search("go depth 3"), "a1a1");
 
@@ -116,5 +116,7 @@ TEST_F(HostileInput, EveryGoGetsOneBestMoveAndTheEngineStillPlaysLegallyAfterwar
     std::string output;
     EXPECT_EQ(engine.finish(output, false), "exit code 0");
 }
+
+RUN_FOR_EITHER_ENGINE(HostileInput);
 
 }  // namespace

@@ -8,7 +8,7 @@ const char* const MateInOne = "position fen 7k/R7/8/8/8/8/8/1R4K1 w - - 0 1";
 const char* const Mated = "position fen R6k/R7/8/8/8/8/8/6K1 b - - 0 1";
 const char* const Refused = "position fen 8/8/8/8/8/8/8/K7 w - - 0 1";
 
-class LiveSearch : public EngineTest {
+class LiveSearch : public EitherEngineTest {
    protected:
     // Starts a search that must not answer by itself within the time.
     void start(const std::string& position, const std::string& go, int quietMs = 200) {
@@ -19,7 +19,7 @@ class LiveSearch : public EngineTest {
     void expectNoSecondBestMove() { EXPECT_EQ(countPrefix(engine.ready(), "bestmove"), 0); }
 };
 
-TEST_F(LiveSearch, InfiniteAndPonderResultsAreHeldUntilReleasedThenAnsweredOnceAtOnce) {
+TEST_P(LiveSearch, InfiniteAndPonderResultsAreHeldUntilReleasedThenAnsweredOnceAtOnce) {
     // A tiny clock: while pondering no time limit applies. An early mate, a root without
     // moves and a refused position are held all the same.
     const struct {
@@ -50,7 +50,7 @@ TEST_F(LiveSearch, InfiniteAndPonderResultsAreHeldUntilReleasedThenAnsweredOnceA
     }
 }
 
-TEST_F(LiveSearch, PonderWaitAfterAnEarlyMateAnswersLinesAsTheRunningSearchDoes) {
+TEST_P(LiveSearch, PonderWaitAfterAnEarlyMateAnswersLinesAsTheRunningSearchDoes) {
     start(MateInOne, "go ponder wtime 60000 btime 60000", 400);
     // The search has ended; its result waits. "isready" and "uci" are answered, a "go" starts
     // nothing.
@@ -67,7 +67,7 @@ TEST_F(LiveSearch, PonderWaitAfterAnEarlyMateAnswersLinesAsTheRunningSearchDoes)
 
 // The answer of a refused position is held like any other: a "go" meanwhile starts nothing,
 // and the release gives the one "bestmove".
-TEST_F(LiveSearch, AGoWhileARefusedPositionsAnswerIsHeldIsIgnored) {
+TEST_P(LiveSearch, AGoWhileARefusedPositionsAnswerIsHeldIsIgnored) {
     for (const char* go : {"go infinite", "go ponder wtime 1000 btime 1000"}) {
         SCOPED_TRACE(go);
         start(Refused, go, 300);
@@ -85,7 +85,7 @@ TEST_F(LiveSearch, AGoWhileARefusedPositionsAnswerIsHeldIsIgnored) {
 // White mates at once (Ra8 or Qb8): the first iteration proves it, and an analysis or a ponder
 // search then holds its answer. Options and positions sent meanwhile count as if the search
 // were still running: kept, and applied when it ends.
-TEST_F(LiveSearch, LinesSentWhileAnAnswerIsHeldTakeEffectAfterIt) {
+TEST_P(LiveSearch, LinesSentWhileAnAnswerIsHeldTakeEffectAfterIt) {
     const char* const BackRankMate = "position fen 6k1/5ppp/8/8/8/8/1Q6/R5K1 w - - 0 1";
     const struct {
         const char *go, *release;
@@ -114,7 +114,7 @@ TEST_F(LiveSearch, LinesSentWhileAnAnswerIsHeldTakeEffectAfterIt) {
     }
 }
 
-TEST_F(LiveSearch, StopInTheSameWriteAsGoAnswersEachSearchOnce) {
+TEST_P(LiveSearch, StopInTheSameWriteAsGoAnswersEachSearchOnce) {
     ASSERT_TRUE(engine.send("position startpos"));
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
@@ -127,7 +127,7 @@ TEST_F(LiveSearch, StopInTheSameWriteAsGoAnswersEachSearchOnce) {
     expectNoSecondBestMove();
 }
 
-TEST_F(LiveSearch, IsreadyDuringASearchIsAnsweredAtOnceEvenInOneWriteWithStop) {
+TEST_P(LiveSearch, IsreadyDuringASearchIsAnsweredAtOnceEvenInOneWriteWithStop) {
     start("position startpos", "go infinite");
     const auto sent = std::chrono::steady_clock::now();
     EXPECT_EQ(countPrefix(engine.ready(), "bestmove"), 0);
@@ -166,7 +166,7 @@ TEST(LiveSearchExit, QuitEndsWithoutAndEndOfInputWithTheBestMove) {
 }
 
 // A "go" starts no second search; a new table and a new position wait for the search's end.
-TEST_F(LiveSearch, CommandsDuringASearchTakeEffectAfterIt) {
+TEST_P(LiveSearch, CommandsDuringASearchTakeEffectAfterIt) {
     start("position startpos", "go infinite");
     ASSERT_TRUE(engine.send("go depth 1"));
     ASSERT_TRUE(engine.send("setoption name Hash value 1"));
@@ -182,5 +182,7 @@ TEST_F(LiveSearch, CommandsDuringASearchTakeEffectAfterIt) {
     const std::vector<std::string> lines = engine.go("go depth 5");
     EXPECT_EQ(lastWithPrefix(lines, "info depth"), lastWithPrefix(lines, "info depth 5 "));
 }
+
+RUN_FOR_EITHER_ENGINE(LiveSearch);
 
 }  // namespace

@@ -10,9 +10,9 @@ const char* const MateInTwo = "position fen kbK5/pp6/1P6/8/8/8/8/R7 w - - 0 1";
 const char* const MateInThree =
     "position fen r1b1k1nr/p2p1ppp/n2B4/1p1NPN1P/6P1/3P1Q2/P1P1K3/q5b1 w kq - 1 21";
 
-using MateSearch = EngineTest;
+using MateSearch = EitherEngineTest;
 
-TEST_F(MateSearch, AnswersByItselfWithTheMatingMoveOnceTheMateIsProvenAndNotBefore) {
+TEST_P(MateSearch, AnswersByItselfWithTheMatingMoveOnceTheMateIsProvenAndNotBefore) {
     const struct {
         const char *position, *go, *best, *mate, *depth;  // depth "" when any
     } cases[] = {
@@ -34,7 +34,7 @@ TEST_F(MateSearch, AnswersByItselfWithTheMatingMoveOnceTheMateIsProvenAndNotBefo
     }
 }
 
-TEST_F(MateSearch, WithoutAMateAnswersOnlyWhenStoppedAndOnlyOnce) {
+TEST_P(MateSearch, WithoutAMateAnswersOnlyWhenStoppedAndOnlyOnce) {
     ASSERT_TRUE(engine.send("position startpos"));
     ASSERT_TRUE(engine.send("go mate 3"));
     EXPECT_EQ(countPrefix(engine.within(1500), "bestmove"), 0);
@@ -48,5 +48,7 @@ TEST_F(MateSearch, WithoutAMateAnswersOnlyWhenStoppedAndOnlyOnce) {
         << best;
     EXPECT_EQ(countPrefix(engine.ready(), "bestmove"), 0);
 }
+
+RUN_FOR_EITHER_ENGINE(MateSearch);
 
 }  // namespace

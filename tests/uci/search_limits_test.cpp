@@ -4,14 +4,14 @@
 
 namespace {
 
-using SearchLimits = EngineTest;
+using SearchLimits = EitherEngineTest;
 
 // The final report is the last "info depth" line before "bestmove".
 std::string finalReport(const std::vector<std::string>& lines) {
     return lastWithPrefix(lines, "info depth");
 }
 
-TEST_F(SearchLimits, EachLimitEndsTheSearchAtItsDepth) {
+TEST_P(SearchLimits, EachLimitEndsTheSearchAtItsDepth) {
     ASSERT_TRUE(engine.send("position startpos"));
     // One node still completes the first iteration. No "stop" is sent: the depth and node
     // limits alone beat infinite and a move time.
@@ -33,7 +33,7 @@ TEST_F(SearchLimits, EachLimitEndsTheSearchAtItsDepth) {
 }
 
 // Each row: the options, then how many lines of each kind a search to depth 3 prints.
-TEST_F(SearchLimits, TrafficOptionsGateEachKindOfReport) {
+TEST_P(SearchLimits, TrafficOptionsGateEachKindOfReport) {
     const struct {
         const char *limit, *depth;
         int depth1, depth2, depth3;                    // "info depth N" lines; -1 for at least 2
@@ -77,7 +77,7 @@ TEST(TrafficLimit, AnalyseAddsTheMoveBeingSearchedToWhatNormalPrints) {
     }
 }
 
-TEST_F(SearchLimits, InfiniteReportsEveryKind) {
+TEST_P(SearchLimits, InfiniteReportsEveryKind) {
     ASSERT_TRUE(engine.send("position startpos"));
     ASSERT_TRUE(engine.send("go infinite"));
     std::vector<std::string> lines = engine.within(500);
@@ -91,7 +91,7 @@ TEST_F(SearchLimits, InfiniteReportsEveryKind) {
     }));
 }
 
-TEST_F(SearchLimits, ScoresOfBothSignsAndRootsWithoutMoves) {
+TEST_P(SearchLimits, ScoresOfBothSignsAndRootsWithoutMoves) {
     const int Big = 1000000;
     // A queen up either way; White mates in two (Ra7 or Rb7, then the other rook to the back
     // rank) and a found mate ends even a deep search; Black is mated next move whatever it
@@ -118,5 +118,7 @@ TEST_F(SearchLimits, ScoresOfBothSignsAndRootsWithoutMoves) {
         EXPECT_TRUE(!*c.moves || std::string(c.moves).find(move) != std::string::npos) << move;
     }
 }
+
+RUN_FOR_EITHER_ENGINE(SearchLimits);
 
 }  // namespace

@@ -12,10 +12,10 @@ bool isFirstMove(const std::string& bestMoveLine) {
                .find(" " + move + " ") != std::string::npos;
 }
 
-class TwoThreads : public EngineTest {
+class TwoThreads : public EitherEngineTest {
    protected:
     void SetUp() override {
-        EngineTest::SetUp();
+        EitherEngineTest::SetUp();
         threads(2);
         ASSERT_TRUE(engine.send("position startpos"));
     }
@@ -41,7 +41,7 @@ class TwoThreads : public EngineTest {
     }
 };
 
-TEST_F(TwoThreads, EveryLimitAndEveryReleaseEndsWithOneLegalBestMove) {
+TEST_P(TwoThreads, EveryLimitAndEveryReleaseEndsWithOneLegalBestMove) {
     for (const char* go : {"go depth 7", "go nodes 30000", "go movetime 200",
                            "go wtime 3000 btime 3000 winc 10 binc 10", "go mate 1 depth 3"}) {
         SCOPED_TRACE(go);
@@ -53,7 +53,7 @@ TEST_F(TwoThreads, EveryLimitAndEveryReleaseEndsWithOneLegalBestMove) {
     searchUntil("go mate 3", "stop");
 }
 
-TEST_F(TwoThreads, ResultsKeepToTheDepthLimitAndNodesCountEveryThread) {
+TEST_P(TwoThreads, ResultsKeepToTheDepthLimitAndNodesCountEveryThread) {
     // A helper may search beyond the main thread, but only iterations up to the limit count.
     for (const char* depth : {"3", "6"})
         EXPECT_EQ(fieldOf(lastWithPrefix(engine.go(std::string("go depth ") + depth), "info depth"),
@@ -67,7 +67,7 @@ TEST_F(TwoThreads, ResultsKeepToTheDepthLimitAndNodesCountEveryThread) {
     EXPECT_LT(nodes, 600000u);
 }
 
-TEST_F(TwoThreads, ThePoolGrowsAndShrinksBetweenSearchesAndWaitsForARunningOne) {
+TEST_P(TwoThreads, ThePoolGrowsAndShrinksBetweenSearchesAndWaitsForARunningOne) {
     for (int n : {4, 1, 3, 2}) {
         threads(n);
         expectOneLegalMove(engine.go("go depth 5"));
@@ -93,5 +93,7 @@ TEST(ThreadsSession, QuitOrEndOfInputWithHelpersRunningExitsZero) {
         EXPECT_EQ(output.find("bestmove") != std::string::npos, !quits) << output;
     }
 }
+
+RUN_FOR_EITHER_ENGINE(TwoThreads);
 
 }  // namespace

@@ -54,9 +54,9 @@ TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
     }
 }
 
-using TranscriptSearch = EngineTest;
+using TranscriptSearch = EitherEngineTest;
 
-TEST_F(TranscriptSearch, GoAndPositionArePrefixMatchesAndDebugFenEmptiesTheBoard) {
+TEST_P(TranscriptSearch, GoAndPositionArePrefixMatchesAndDebugFenEmptiesTheBoard) {
     ASSERT_TRUE(engine.send("position startpos"));
     for (const char* go : {"go", "go depth 1", "gofast depth 1"}) {
         SCOPED_TRACE(go);
@@ -72,5 +72,7 @@ TEST_F(TranscriptSearch, GoAndPositionArePrefixMatchesAndDebugFenEmptiesTheBoard
     ASSERT_TRUE(engine.send("debugFen"));
     EXPECT_EQ(lastWithPrefix(engine.go("go depth 1"), "bestmove"), "bestmove a1a1 ");
 }
+
+RUN_FOR_EITHER_ENGINE(TranscriptSearch);
 
 }  // namespace
