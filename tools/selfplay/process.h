@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -51,26 +52,30 @@ struct EngineProcess {
 // Process groups of the running engines, for the signal handler: an interrupted referee must
 // not leave engines running. Engines run in their own groups so that helpers they start die
 // with them, and so that a terminal's Ctrl-C reaches only the referee, which then ends them.
-inline volatile sig_atomic_t RunningGroups[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+// Games played at once start and end engines from several threads, and the handler reads the
+// slots at any moment: each slot is claimed and cleared atomically.
+inline std::atomic<pid_t> RunningGroups[16];
+static_assert(std::atomic<pid_t>::is_always_lock_free, "the signal handler reads the slots");
 
 inline void rememberGroup(pid_t pid) {
-    for (auto& slot : RunningGroups)
-        if (slot == 0) {
-            slot = pid;
-            return;
-        }
+    for (auto& slot : RunningGroups) {
+        pid_t empty = 0;
+        if (slot.compare_exchange_strong(empty, pid)) return;
+    }
 }
 
 inline void forgetGroup(pid_t pid) {
-    for (auto& slot : RunningGroups)
-        if (slot == pid) slot = 0;
+    for (auto& slot : RunningGroups) {
+        pid_t expected = pid;
+        slot.compare_exchange_strong(expected, 0);
+    }
 }
 
 inline void killGroupsAndExit(int signo) {
     for (auto& slot : RunningGroups)
-        if (slot > 0) kill(-pid_t(slot), SIGKILL);
+        if (pid_t pid = slot.load(); pid > 0) kill(-pid, SIGKILL);
     for (auto& slot : RunningGroups)
-        if (slot > 0) waitpid(pid_t(slot), nullptr, 0);
+        if (pid_t pid = slot.load(); pid > 0) waitpid(pid, nullptr, 0);
     _exit(128 + signo);
 }
 
