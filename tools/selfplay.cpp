@@ -543,7 +543,7 @@ int main(int argc, char** argv) {
     if (!args.resultsPath.empty()) {
         std::printf("%s: %zu games on file, %zu to play\n", args.resultsPath.c_str(), onFile.size(),
                     run.queue.size());
-        if (pairCount(run.tally.pairs) > 0)
+        if (pairCount(run.tally.pairs) > 0 && !run.queue.empty())
             std::printf("%s\n", tallyReport(run.tally, args).c_str());
     }
     std::fflush(stdout);
@@ -558,8 +558,8 @@ int main(int argc, char** argv) {
         std::printf("Smallest margin: %.0f ms left of the %s (%s)\n", run.smallestMarginUs / 1000.0,
                     s.mode == TimeMode::Clock ? "clock" : "move time",
                     run.smallestMarginWhere.c_str());
+    if (args.sprt || !args.resultsPath.empty()) std::printf("%s\n", tallyReport(t, args).c_str());
     if (args.sprt) {
-        std::printf("%s\n", tallyReport(t, args).c_str());
         if (t.verdict == Verdict::Undecided)
             std::printf("SPRT: undecided after %d games (cap %d), LLR %.2f, LOS %.1f%%\n",
                         t.counted, s.games, t.llr, 100 * eloEstimate(t.pairs).los);

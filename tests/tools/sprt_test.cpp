@@ -289,4 +289,38 @@ TEST_F(ResumableMatch, DecisionOnFileIsTheFirstCrossingAndForfeitsOnFileFailTheR
         << refused;
 }
 
+// The outside-match script, with Tolvo itself standing in for the outside program so that no
+// package is needed: extending a finished match plays only the games not on file.
+TEST_F(ResumableMatch, OutsideMatchScriptContinuesWhereItStopped) {
+    const std::string openings = dir + "/openings.fen";
+    std::ofstream(openings)
+        << "r1b1kbnr/pp1pppp1/2n5/q1p4p/4P3/2PP3N/PP3PPP/RNBQKB1R w KQkq - 3 5\n"
+           "r1bqkbnr/ppp3pp/n2pp3/5p2/5P2/2P3PN/PP1PP2P/RNBQKB1R w KQkq f6 0 5\n";
+    const std::string script = "'" TOLVO_SOURCE_DIR "/tools/calibration/outside_match.sh'";
+    const std::string environment = "TC=0.5+0.01 BUILD='" TOLVO_BUILD_DIR "' OPENINGS='" +
+                                    openings + "' PROGRAM='" TOLVO_ENGINE_PATH "' ";
+    const std::string out = dir + "/toga2";
+    auto play = [&](int games, int exitCode, const std::string& opponent = "toga2") {
+        Pipe match("env " + environment + script + " '" + out + "' " + opponent + " " +
+                   std::to_string(games) + " Hash=8 2>&1");
+        std::string output;
+        EXPECT_EQ(match.finish(output, true, 60000), "exit code " + std::to_string(exitCode))
+            << output;
+        return output;
+    };
+    EXPECT_NE(play(2, 0).find("2 games (1 pairs): "), std::string::npos);
+    const std::string more = play(4, 0);
+    EXPECT_NE(more.find("4 games (2 pairs): "), std::string::npos) << more;
+    EXPECT_NE(more.find("4 games: "), std::string::npos) << more;
+    EXPECT_EQ(gameLines(out + ".results").size(), 4u);
+    const std::string log = readFile(out + ".log");
+    EXPECT_NE(log.find("2 games on file, 2 to play"), std::string::npos) << log;
+    EXPECT_NE(log.find("Engine 2: "), std::string::npos);
+    // The opponent's options are set as the script promises.
+    EXPECT_NE(readFile(out + ".results").find("option2 Threads=1 | option2 Hash=16"),
+              std::string::npos);
+    EXPECT_NE(play(4, 2, "gnuchess").find("the opponent is ethereal-chess, toga2, stockfish"),
+              std::string::npos);
+}
+
 }  // namespace
