@@ -408,6 +408,9 @@ struct Run {
 };
 
 void recordGame(Run& run, const Match& match, const GameRecord& g) {
+    // The referee is being interrupted: a game that ended now ended because its engines were
+    // killed, and is played again by the next run instead of going on file as a forfeit.
+    if (EndingEngines.load()) return;
     const Arguments& args = *run.args;
     std::printf("Game %d: %s - %s: %s, %s, %zu plies\n", g.number,
                 match.players[g.whitePlayer].label.c_str(),
