@@ -297,6 +297,7 @@ std::string today() {
     std::strftime(text, sizeof text, "%Y.%m.%d", &local);
     return text;
 }
+
 // What the results file's games were played with: a file is continued only by the same
 // engines, options, clock and openings.
 std::string settingsText(const MatchSettings& s) {
@@ -315,7 +316,10 @@ std::string settingsText(const MatchSettings& s) {
     char openings[64];
     std::snprintf(openings, sizeof openings, " | openings %zu %016llx", s.openings.size(),
                   static_cast<unsigned long long>(hash));
-    return text + (s.openings.empty() ? " | start position" : openings);
+    text += s.openings.empty() ? " | start position" : openings;
+    for (char& c : text)  // the header is one line
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
 }
 
 // The counts of a match. Once the test has decided, the games still running end and go on
