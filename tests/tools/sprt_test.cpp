@@ -290,8 +290,9 @@ TEST_F(ResumableMatch, DecisionOnFileIsTheFirstCrossingAndForfeitsOnFileFailTheR
         << refused;
 }
 
-// The outside-match script, with Tolvo itself standing in for the outside program so that no
-// package is needed: extending a finished match plays only the games not on file. Its games
+// The outside-match script, with Tolvo itself standing in for the outside program (at a
+// limited strength, as the script sets one) so that no package is needed: extending a
+// finished match plays only the games not on file. Its games
 // are on a clock, which the sanitizer builds leave out with the other SelfPlay.Engine tests.
 TEST(SelfPlay, EngineOutsideMatchScriptContinuesWhereItStopped) {
     std::string dir =
@@ -304,9 +305,10 @@ TEST(SelfPlay, EngineOutsideMatchScriptContinuesWhereItStopped) {
     const std::string script = "'" TOLVO_SOURCE_DIR "/tools/calibration/outside_match.sh'";
     const std::string environment = "TC=0.5+0.01 BUILD='" TOLVO_BUILD_DIR "' OPENINGS='" +
                                     openings + "' PROGRAM='" TOLVO_ENGINE_PATH "' ";
-    const std::string out = dir + "/toga2";
-    auto play = [&](int games, int exitCode, const std::string& opponent = "toga2") {
-        Pipe match("env " + environment + script + " '" + out + "' " + opponent + " " +
+    const std::string out = dir + "/standin";
+    auto play = [&](int games, int exitCode, const std::string& opponent = "standin@1800",
+                    const std::string& extra = "") {
+        Pipe match("env " + environment + extra + script + " '" + out + "' " + opponent + " " +
                    std::to_string(games) + " Hash=8 2>&1");
         std::string output;
         EXPECT_EQ(match.finish(output, true, 60000), "exit code " + std::to_string(exitCode))
@@ -322,9 +324,12 @@ TEST(SelfPlay, EngineOutsideMatchScriptContinuesWhereItStopped) {
     EXPECT_NE(log.find("2 games on file, 2 to play"), std::string::npos) << log;
     EXPECT_NE(log.find("Engine 2: "), std::string::npos);
     // The opponent's options are set as the script promises.
-    EXPECT_NE(readFile(out + ".results").find("option2 Threads=1 | option2 Hash=16"),
+    EXPECT_NE(readFile(out + ".results")
+                  .find("option2 Threads=1 | option2 Hash=16 | option2 UCI_LimitStrength=true | "
+                        "option2 UCI_Elo=1800"),
               std::string::npos);
-    EXPECT_NE(play(4, 2, "gnuchess").find("the opponent is ethereal-chess, toga2, stockfish"),
+    // Without a program of its own, only the packages the script knows are opponents.
+    EXPECT_NE(play(4, 2, "no-such-package", "PROGRAM= ").find("outside_match.sh: the opponent is"),
               std::string::npos);
     std::filesystem::remove_all(dir);
 }

@@ -14,7 +14,7 @@
 # Environment: TC (default 10+0.1), OPENINGS (default tools/calibration/openings.fen; GAMES/2
 # of them are used), ENGINE (Tolvo's command, default BUILD/tolvo), BUILD (where tolvo-selfplay
 # is, default build/), CONCURRENCY (games at once, default 2), PROGRAM (the opponent's command,
-# default the package's program; the package is then not installed).
+# default the package's program; the package is then not installed, and OPPONENT only names it).
 # Writes OUT_PREFIX.results, OUT_PREFIX.pgn and OUT_PREFIX.log (the referee's output, appended
 # run after run) and prints the result: W-D-L of Tolvo, pairs, Elo with its 95% interval, LOS.
 # Exits 1 when a game on file was forfeited (an illegal move, a crash, a hang, a time loss).
@@ -37,14 +37,16 @@ concurrency=${CONCURRENCY:-2}
 
 package=${opponent%%@*}
 opponent_options=(--option2 Threads=1 --option2 Hash=16)
-case "$opponent" in
-    stockfish@*)
-        opponent_options+=(--option2 UCI_LimitStrength=true --option2 "UCI_Elo=${opponent#*@}") ;;
-    ethereal-chess | toga2 | stockfish) ;;
+# With PROGRAM given, OPPONENT is only its name in the log (NAME or NAME@ELO).
+case "${PROGRAM:+program}:$opponent" in
+    :ethereal-chess | :toga2 | :stockfish | :stockfish@* | program:*) ;;
     *)
         echo "outside_match.sh: the opponent is ethereal-chess, toga2, stockfish or stockfish@ELO" >&2
         exit 2 ;;
 esac
+if [ "$package" != "$opponent" ]; then
+    opponent_options+=(--option2 UCI_LimitStrength=true --option2 "UCI_Elo=${opponent#*@}")
+fi
 
 # The package's program, from the files it installed.
 program() { dpkg -L "$package" 2>/dev/null | grep -E '^/usr/(games|bin)/[^/]+$' | head -n 1 || true; }
