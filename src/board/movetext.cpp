@@ -16,7 +16,7 @@ char promotionLetter(int kind) {
 }  // namespace
 
 const char* moveToText(Move m, const CastlingRooks& rooks, bool chess960) {
-    static char text[6];
+    thread_local char text[6];
     const int from = moveFrom(m);
     int to = moveTo(m);
     if (moveKind(m) == KindCastle && (chess960 || !isStandardCastle(rooks, from, to)))

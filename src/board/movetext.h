@@ -6,8 +6,8 @@
 // Castling text: with chess960 set, always the king taking its own rook (e1h1, b8a8); else
 // a standard castling is the king's move (e1g1) and any other the king taking its rook.
 
-// Writes into one static buffer that the next call overwrites; 0 is "a1a1". The rooks are
-// those of the position the move belongs to.
+// Writes into one buffer per thread that the thread's next call overwrites; 0 is "a1a1". The rooks
+// are those of the position the move belongs to.
 const char* moveToText(Move m, const CastlingRooks& rooks, bool chess960);
 inline const char* moveToText(const Position& p, Move m, bool chess960 = false) {
     return moveToText(m, p.castleRooks, chess960);

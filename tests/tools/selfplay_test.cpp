@@ -151,6 +151,27 @@ TEST_F(SelfPlayReferee, SlowSilentOrDeadEngineLosesAndIsRestarted) {
                  {"0-1, White hung: no \"readyok\" within 1 s", "crashes 1, time losses 0"});
 }
 
+TEST_F(SelfPlayReferee, GamesPlayedAtOnceAreEachJudgedAndForfeitsOnFileFailEveryRun) {
+    const std::string opening = "e2e4 e7e5 g1f3 b8c6 f1b5 a7a6";
+    const std::string arguments =
+        "--games 4 --concurrency 2 --verbose --results " + dir + "/crashes.results --engine " +
+        fake(opening, "    go*) exit 3 ;;\n") + " --engine " + fake(opening);
+    const std::string output = expectRun(
+        arguments, 1, {"4 games at 1+0.01, 2 at a time", "4 games: 0-0-4, illegal 0, crashes 4"});
+    EXPECT_EQ(countOf(output, "crashed (exit code 3)"), 4);
+    // Four engines, logged apart.
+    for (const char* tag : {"[1] < uci", "[2] < uci", "[3] < uci", "[4] < uci"})
+        EXPECT_NE(output.find(tag), std::string::npos) << tag;
+    const std::string results = readFile(dir + "/crashes.results");
+    for (int game = 1; game <= 4; ++game)
+        EXPECT_EQ(countOf(results, "game=" + std::to_string(game) + " "), 1) << results;
+    EXPECT_EQ(countOf(results, "crashes=1"), 4);
+    // Nothing is left to play, and the forfeits on file still fail the run.
+    const std::string again = expectRun(
+        arguments, 1, {"4 games on file, 0 to play", "4 games: 0-0-4, illegal 0, crashes 4"});
+    EXPECT_EQ(countOf(again, "< uci"), 0);
+}
+
 TEST_F(SelfPlayReferee, GamesEndExactlyWhenTheRulesSayAndAreRecordedInStandardNotation) {
     const std::string pgn = dir + "/games.pgn";
     // Engine 1 has Black in the second game: one win each.

@@ -82,6 +82,7 @@ struct GameRecord {
 struct Match {
     MatchSettings settings;
     Player players[2];
+    int firstTag = 1;  // of the first player in the traffic log; matches played at once differ
 };
 
 inline const char* colourName(int side) {
@@ -147,7 +148,7 @@ inline bool startPlayer(Match& m, int index, std::string& error) {
     pl.proc = EngineProcess{};
     pl.proc.command = s.engineCommands[index];
     pl.proc.verbose = s.verbose;
-    pl.proc.tag = index + 1;
+    pl.proc.tag = m.firstTag + index;
     pl.needsRestart = false;
     pl.owesBestMove = pl.pondering = false;
     if (!startProcess(pl.proc, error)) return false;

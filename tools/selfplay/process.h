@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <string>
 #include <vector>
@@ -51,26 +53,49 @@ struct EngineProcess {
 // Process groups of the running engines, for the signal handler: an interrupted referee must
 // not leave engines running. Engines run in their own groups so that helpers they start die
 // with them, and so that a terminal's Ctrl-C reaches only the referee, which then ends them.
-inline volatile sig_atomic_t RunningGroups[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+// Games played at once start and end engines from several threads, and the handler reads the
+// slots at any moment: each slot is claimed and cleared atomically.
+inline std::atomic<pid_t> RunningGroups[16];
+// Set by the signal handler: an engine started from then on is ended at once.
+inline std::atomic<bool> EndingEngines{false};
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the signal handler reads them");
 
 inline void rememberGroup(pid_t pid) {
-    for (auto& slot : RunningGroups)
-        if (slot == 0) {
-            slot = pid;
-            return;
-        }
+    for (auto& slot : RunningGroups) {
+        pid_t empty = 0;
+        if (slot.compare_exchange_strong(empty, pid)) break;
+    }
+    if (EndingEngines.load()) kill(-pid, SIGKILL);
 }
 
 inline void forgetGroup(pid_t pid) {
-    for (auto& slot : RunningGroups)
-        if (slot == pid) slot = 0;
+    for (auto& slot : RunningGroups) {
+        pid_t expected = pid;
+        slot.compare_exchange_strong(expected, 0);
+    }
 }
 
+// Other threads play on while the handler runs, and may start an engine again after its
+// engine was killed: every slot is killed until none is left, and each reaped here unless its
+// thread reaped it first. Bounded, so that the referee always ends.
 inline void killGroupsAndExit(int signo) {
-    for (auto& slot : RunningGroups)
-        if (slot > 0) kill(-pid_t(slot), SIGKILL);
-    for (auto& slot : RunningGroups)
-        if (slot > 0) waitpid(pid_t(slot), nullptr, 0);
+    EndingEngines.store(true);
+    const timespec pause{0, 5000000};
+    for (int round = 0; round < 200; ++round) {
+        bool running = false;
+        for (auto& slot : RunningGroups) {
+            pid_t pid = slot.load();
+            if (pid <= 0) continue;
+            kill(-pid, SIGKILL);
+            if (waitpid(pid, nullptr, WNOHANG) == 0)
+                running = true;
+            else
+                slot.compare_exchange_strong(pid, 0);
+        }
+        if (!running) break;
+        nanosleep(&pause, nullptr);
+    }
     _exit(128 + signo);
 }
 
@@ -80,6 +105,7 @@ inline void installSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = killGroupsAndExit;
     sigemptyset(&action.sa_mask);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signo);
     for (int signo : {SIGINT, SIGTERM, SIGHUP}) sigaction(signo, &action, nullptr);
 }
 
