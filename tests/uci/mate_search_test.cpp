@@ -1,5 +1,6 @@
 // "go mate N" through a pipe: the search goes on until it proves a mate in N moves or fewer
 // for the side to move, or until it is stopped.
+#include "board/attacks.h"
 #include "support/engine_pipe.h"
 
 namespace {
@@ -9,6 +10,51 @@ const char* const MateInTwo = "position fen kbK5/pp6/1P6/8/8/8/8/R7 w - - 0 1";
 // Anderssen - Kieseritzky, London 1851: 21. Nxg7+ Kd8 22. Qf6+ Nxf6 23. Be7#.
 const char* const MateInThree =
     "position fen r1b1k1nr/p2p1ppp/n2B4/1p1NPN1P/6P1/3P1Q2/P1P1K3/q5b1 w kq - 1 21";
+
+bool inCheck(const Position& p) {
+    return isSquareAttacked(p, p.kingSquare[p.sideToMove], Color(p.sideToMove ^ 1));
+}
+
+bool everyReplyIsMatedWithin(Position& p, int moves);
+
+// Whether the side to move mates within the number of its own moves whatever the defence,
+// tried over every legal move: an independent check of what the engine answers.
+bool matesWithin(Position& p, int moves) {
+    if (moves == 0) return false;
+    MoveList legal;
+    generateLegalMoves(p, legal);
+    for (int i = 0; i < legal.count; ++i) {
+        UndoInfo undo;
+        makeMove(p, undo, legal.moveWords[i]);
+        // The last move must mate, so it must check.
+        const bool mates = (moves > 1 || inCheck(p)) && everyReplyIsMatedWithin(p, moves - 1);
+        unmakeMove(p, undo, legal.moveWords[i]);
+        if (mates) return true;
+    }
+    return false;
+}
+
+// The defender to move: mated now, or mated within that many moves after every reply.
+bool everyReplyIsMatedWithin(Position& p, int moves) {
+    MoveList legal;
+    generateLegalMoves(p, legal);
+    if (legal.count == 0) return inCheck(p);
+    for (int i = 0; i < legal.count; ++i) {
+        UndoInfo undo;
+        makeMove(p, undo, legal.moveWords[i]);
+        const bool mated = matesWithin(p, moves);
+        unmakeMove(p, undo, legal.moveWords[i]);
+        if (!mated) return false;
+    }
+    return true;
+}
+
+// The answer of "go mate N" played: a mate in at most N moves whatever the defence.
+bool answerMatesWithin(const std::string& position, const std::string& best, int moves) {
+    static Position p;
+    positionCommand(p, (position + " moves " + best).c_str());
+    return everyReplyIsMatedWithin(p, moves - 1);
+}
 
 using MateSearch = EitherEngineTest;
 
@@ -31,7 +77,13 @@ TEST_P(MateSearch, AnswersByItselfWithTheMatingMoveOnceTheMateIsProvenAndNotBefo
         EXPECT_TRUE(startsWith(lastWithPrefix(lines, "bestmove"), c.best)) << report;
         EXPECT_EQ(fieldOf(report, "mate"), c.mate) << report;
         EXPECT_TRUE(!*c.depth || fieldOf(report, "depth") == c.depth) << report;
+        const std::string best = fieldOf(" " + lastWithPrefix(lines, "bestmove"), "bestmove");
+        EXPECT_TRUE(answerMatesWithin(c.position, best, std::stoi(c.mate))) << best;
     }
+    // The checker itself: the mate in three is none in two, and a move that lets the defence
+    // off is no mate at all.
+    EXPECT_FALSE(answerMatesWithin(MateInThree, "f5g7", 2));
+    EXPECT_FALSE(answerMatesWithin(MateInTwo, "a1a5", 2));
 }
 
 TEST_P(MateSearch, WithoutAMateAnswersOnlyWhenStoppedAndOnlyOnce) {
