@@ -1,5 +1,6 @@
 // Iterative deepening: the driver, the root move loop and what they report.
 #include <csetjmp>
+#include <cstring>
 
 #include "board/attacks.h"
 #include "board/movegen.h"
@@ -104,6 +105,7 @@ bool searchSettled(const SearchThread& t, int score, int depth) {
 }
 
 // The thread's root entry and move list, before its first iteration.
+template <class P>
 void prepareRoot(SearchThread& t) {
     Position& p = t.position;
     SearchStackEntry& root = t.stack[0];
@@ -116,13 +118,14 @@ void prepareRoot(SearchThread& t) {
     // always computed afresh.
     if (NetworkEnabled) networkRoot(t.eval, p);
     t.selDepth = 0;
-    BuildRootMoves(t);
+    t.played[0] = t.played[1] = PlayedMove{Empty, 0};
+    BuildRootMoves(t, !P::GravityHistory);
 }
 
 // The main thread's iterations: until checkTime jumps out, or the score settles the search.
 template <class P>
 void iterate(SearchThread& t) {
-    prepareRoot(t);
+    prepareRoot<P>(t);
     Limits.ponderhitReceived = 0;
 
     double previousFactor = 1.0;
@@ -167,7 +170,7 @@ int nextHelperDepth(const SearchThread& t, int depth) {
 
 template <class P>
 void helperIterate(SearchThread& t) {
-    prepareRoot(t);
+    prepareRoot<P>(t);
     if (t.rootMoves.count == 0) return;
     for (int depth = firstHelperDepth(t);; depth = nextHelperDepth(t, depth)) {
         if (helpersMustStop()) return;
@@ -225,7 +228,7 @@ void MoveToFront(MoveList& rootMoves, Move m) {
     }
 }
 
-void BuildRootMoves(SearchThread& t) {
+void BuildRootMoves(SearchThread& t, bool clearHistory) {
     Position& p = t.position;
     MoveList& rootMoves = t.rootMoves;
     clearList(rootMoves);
@@ -243,8 +246,9 @@ void BuildRootMoves(SearchThread& t) {
         if (isLegal(p, all.moveWords[i]) && listedForSearch(all.moveWords[i]))
             pushMove(rootMoves, all.moveWords[i], 0);
 
-    for (auto& row : t.history)
-        for (auto& h : row) h = 0;
+    if (clearHistory)
+        for (auto& row : t.history)
+            for (auto& h : row) h = 0;
     for (auto& e : t.stack) e.killer1 = e.killer2 = 0;
 }
 
@@ -390,6 +394,7 @@ void clearSearchState() {
         SearchThread& t = searchThread(i);
         for (auto& row : t.history)
             for (auto& h : row) h = 0;
+        std::memset(t.continuation, 0, sizeof t.continuation);
         for (auto& e : t.stack) e = SearchStackEntry{};
     }
     TimeFactor = 1.0;

@@ -53,14 +53,19 @@ struct MoveLoop {
 };
 
 // Sets up the node's stack entry and picker; returns the first move, 0 when there is none.
-template <bool InCheck>
+template <class P, bool InCheck>
 [[gnu::always_inline]] inline Move firstMove(MoveLoop& loop, SearchThread& t, int ply,
                                              Move hashMove, bool deferLosingQuiets) {
     enterNode(t, ply, InCheck, hashMove);
     startPicker(loop.picker, t.position, InCheck, deferLosingQuiets);
+    if constexpr (P::ContinuationHistory) {
+        const PlayedMove one = t.played[ply + 1], two = t.played[ply];
+        loop.picker.continuation[0] = &t.continuation[one.piece][one.to];
+        loop.picker.continuation[1] = &t.continuation[two.piece][two.to];
+    }
     loop.count = 0;
     loop.quietCount = 0;
-    return NextMove(loop.picker);
+    return NextMove<P>(loop.picker);
 }
 
 // The score of a node without moves: mated, or stalemate.
@@ -95,37 +100,60 @@ template <int PvNode>
     return f;
 }
 
+// A quiet move's lesson under gravity: its history and, for a policy that keeps them, its two
+// continuation histories.
+template <class P>
+inline void teachQuiet(SearchThread& t, const MoveLoop& loop, Move m, int bonus) {
+    const int piece = t.position.board[moveFrom(m)], to = moveTo(m);
+    historyGravity(t.history[piece][to], bonus);
+    if constexpr (P::ContinuationHistory) {
+        historyGravity((*loop.picker.continuation[0])[piece][to], bonus);
+        historyGravity((*loop.picker.continuation[1])[piece][to], bonus);
+    }
+}
+
 // Killers and history learn from a fail-high; the table keeps its move.
+template <class P>
 inline void cutoff(SearchThread& t, int ply, Move m, bool quiet, const MoveLoop& loop, int depth,
                    int score) {
     const Position& p = t.position;
-    const int bonus = depth * depth;
     if (quiet) {
         SearchStackEntry& e = t.stack[ply];
         if (m != e.killer1) {
             e.killer2 = e.killer1;
             e.killer1 = m;
         }
-        int32_t& h = t.history[p.board[moveFrom(m)]][moveTo(m)];
-        h = h + bonus > 32000 ? 32000 : h + bonus;
     }
-    for (int i = 0; i < loop.quietCount - 1; ++i) {
-        const Move q = loop.quiets[i];
-        int32_t& h = t.history[p.board[moveFrom(q)]][moveTo(q)];
-        h = h - bonus < -32000 ? -32000 : h - bonus;
+    if constexpr (P::GravityHistory) {
+        const int bonus = historyBonus(depth);
+        if (quiet) teachQuiet<P>(t, loop, m, bonus);
+        for (int i = 0; i < loop.quietCount - 1; ++i)
+            teachQuiet<P>(t, loop, loop.quiets[i], -bonus);
+    } else {
+        const int bonus = depth * depth;
+        if (quiet) {
+            int32_t& h = t.history[p.board[moveFrom(m)]][moveTo(m)];
+            h = h + bonus > 32000 ? 32000 : h + bonus;
+        }
+        for (int i = 0; i < loop.quietCount - 1; ++i) {
+            const Move q = loop.quiets[i];
+            int32_t& h = t.history[p.board[moveFrom(q)]][moveTo(q)];
+            h = h - bonus < -32000 ? -32000 : h - bonus;
+        }
     }
     storeEntry(p, m, depth, ply, BoundLower, score);
 }
 
 // A null-window node's best score so far takes the move's score when higher; true when that
 // fails high, after the cutoff has been recorded.
+template <class P>
 [[gnu::always_inline]] inline bool raisesBest(SearchThread& t, int ply, Move m, const MoveFacts& f,
                                               const MoveLoop& loop, int depth, int score, int& best,
                                               int beta) {
     if (score <= best) return false;
     best = score;
     if (best < beta) return false;
-    cutoff(t, ply, m, f.quiet, loop, depth, score);
+    cutoff<P>(t, ply, m, f.quiet, loop, depth, score);
     return true;
 }
 
@@ -188,11 +216,11 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     }
 
     MoveLoop loop;
-    Move m = firstMove<InCheck>(loop, t, ply, probe.move, false);
+    Move m = firstMove<P, InCheck>(loop, t, ply, probe.move, false);
     if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     int best = NoScore;
-    for (; m; m = NextMove(loop.picker)) {
+    for (; m; m = NextMove<P>(loop.picker)) {
         const MoveFacts f = examineMove<0>(t, m, ply, loop);
         if (lateMove<P, InCheck, false>(p, m, f, loop, best, depth, eval, beta) < 0) continue;
 
@@ -201,7 +229,7 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
         const int score = -MainSearch<P>::shallow[f.check](t, 1 - beta, depth - 2 + f.extension,
                                                            ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (raisesBest(t, ply, m, f, loop, depth, score, best, beta)) return score;
+        if (raisesBest<P>(t, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
@@ -246,11 +274,11 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     }
 
     MoveLoop loop;
-    Move m = firstMove<InCheck>(loop, t, ply, hashMove, true);
+    Move m = firstMove<P, InCheck>(loop, t, ply, hashMove, true);
     if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     int best = NoScore;
-    for (; m; m = NextMove(loop.picker)) {
+    for (; m; m = NextMove<P>(loop.picker)) {
         const MoveFacts f = examineMove<0>(t, m, ply, loop);
         const int newDepth = depth - 2 + f.extension;
         const int reduction = lateMove<P, InCheck, true>(p, m, f, loop, best, depth, eval, beta);
@@ -264,7 +292,7 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
         if (reduction > 0 && score >= beta)
             score = -child[f.check](t, 1 - beta, newDepth, ply + 1, AnyNode);
         unmakeMove(p, undo, m);
-        if (raisesBest(t, ply, m, f, loop, depth, score, best, beta)) return score;
+        if (raisesBest<P>(t, ply, m, f, loop, depth, score, best, beta)) return score;
     }
     storeEntry(p, 0, depth, ply, BoundUpper, best);
     return best;
@@ -284,14 +312,14 @@ int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t fl
     }
 
     MoveLoop loop;
-    Move m = firstMove<InCheck>(loop, t, ply, hashMove, true);
+    Move m = firstMove<P, InCheck>(loop, t, ply, hashMove, true);
     if (!m) return noMoveScore<InCheck>(ply);
     UndoInfo undo;
     PvLine child;
     int best = NoScore;
     Move bestMove = 0;
     int bound = BoundUpper;
-    for (; m; m = NextMove(loop.picker)) {
+    for (; m; m = NextMove<P>(loop.picker)) {
         const MoveFacts f = examineMove<1>(t, m, ply, loop);
         child.count = 0;
         prepareChild(t, ply, m);
@@ -308,7 +336,7 @@ int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t fl
                 bestMove = m;
                 buildPv(pv, m, child);
                 if (score >= beta) {
-                    cutoff(t, ply, m, f.quiet, loop, depth, score);
+                    cutoff<P>(t, ply, m, f.quiet, loop, depth, score);
                     return score;
                 }
             }

@@ -107,10 +107,13 @@ template <bool CountsSelDepth>
 
 // Before a move of the search is made: the child's accumulator from this node's, when the
 // network is in use. A null move's child shares this node's.
+// The move is also recorded for the continuation history of the child's moves.
 [[gnu::always_inline]] inline void prepareChild(SearchThread& t, int ply, Move m) {
+    t.played[ply + 2] = PlayedMove{uint8_t(t.position.board[moveFrom(m)]), uint8_t(moveTo(m))};
     if (NetworkEnabled) networkChild(t.eval, ply, t.position, m);
 }
 [[gnu::always_inline]] inline void prepareNullChild(SearchThread& t, int ply) {
+    t.played[ply + 2] = PlayedMove{Empty, 0};
     if (NetworkEnabled) networkNullChild(t.eval, ply);
 }
 

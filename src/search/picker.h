@@ -5,6 +5,7 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "search/see.h"
+#include "search/state.h"
 
 enum Stage : uint32_t {
     StageHashMove = 1,
@@ -28,6 +29,9 @@ struct MovePicker {
     uint32_t stageIndex;
     uint32_t stageFresh;
     uint32_t deferLosingQuiets;
+    // The continuation rows of the moves one and two plies back, for a policy that orders
+    // quiet moves by them.
+    ContinuationRow* continuation[2];
 };
 
 // The node's stack entry (hash move, killers, pinned set) must be in place first.
@@ -52,7 +56,22 @@ inline bool generateOnce(MovePicker& mp, GeneratorKind kind) {
     return true;
 }
 
+// Quiet moves ordered by their history and their two continuation histories together.
+inline void scoreQuietsByContinuation(MovePicker& mp) {
+    const Position& p = *mp.position;
+    MoveList& list = mp.moves;
+    for (int i = 0; i < list.count; ++i) {
+        const Move m = list.moveWords[i];
+        const int piece = p.board[moveFrom(m)], to = moveTo(m);
+        const int score = (*p.history)[piece][to] + (*mp.continuation[0])[piece][to] +
+                          (*mp.continuation[1])[piece][to];
+        list.scores[i] = int16_t(score > 32767 ? 32767 : score < -32767 ? -32767 : score);
+    }
+    sortMoves(list);
+}
+
 // The next move, or 0 once the picker is exhausted (and on every call after that).
+template <class Policy>
 inline Move NextMove(MovePicker& mp) {
     Position& p = *mp.position;
     const SearchStackEntry& e = *p.stack;
@@ -102,7 +121,8 @@ inline Move NextMove(MovePicker& mp) {
                 }
                 break;
             case StageQuiets:
-                generateOnce(mp, GenQuiets);
+                if (generateOnce(mp, GenQuiets) && Policy::ContinuationHistory)
+                    scoreQuietsByContinuation(mp);
                 while (list.cursor < list.count) {
                     const Move m = list.moveWords[list.cursor++];
                     if (m == e.hashMove || m == e.killer1 || m == e.killer2) continue;

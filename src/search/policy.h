@@ -34,8 +34,31 @@ struct SpecifiedPolicy {
     static constexpr int DeltaRookGain = 475;
     // A root move this far ahead of the second is an easy move for the time control.
     static constexpr int EasyMoveGap = 150;
+    // History: zeroed at each search and moved by depth² within ±32000, or kept between
+    // searches and moved towards the bonus's sign by a share of what is left to its bound
+    // (so that it stays within it and old lessons fade).
+    static constexpr bool GravityHistory = false;
+    // Quiet moves ordered by their continuation history too.
+    static constexpr bool ContinuationHistory = false;
 };
 
 // The network's search. It starts as the specified one and departs from it piece by piece,
 // each piece kept where a match showed that it gains.
-struct NetworkPolicy : SpecifiedPolicy {};
+struct NetworkPolicy : SpecifiedPolicy {
+    static constexpr bool GravityHistory = true;
+    static constexpr bool ContinuationHistory = true;
+};
+
+// The bound of every history value under gravity, and the size of a fail-high's lesson by
+// depth (half-plies).
+constexpr int HistoryLimit = 16384;
+inline int historyBonus(int depth) {
+    const int plies = depth / 2;
+    const int bonus = 32 * plies * plies + 64 * plies;
+    return bonus < 1600 ? bonus : 1600;
+}
+template <class Value>
+inline void historyGravity(Value& h, int bonus) {
+    const int magnitude = bonus < 0 ? -bonus : bonus;
+    h = Value(h + bonus - int(h) * magnitude / HistoryLimit);
+}

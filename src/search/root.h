@@ -10,8 +10,8 @@
 enum ReportKind : int { ReportIteration = 0, ReportNewBest = 1, ReportCurrentMove = 2 };
 
 // Every legal move of the thread's root, the table's move first; clears the thread's killers
-// and history.
-void BuildRootMoves(SearchThread& t);
+// and, unless its search keeps it between searches, its history.
+void BuildRootMoves(SearchThread& t, bool clearHistory);
 // One iteration of the thread at the given depth (half-plies) over the full window; records
 // the thread's last result. Only the main thread reports.
 template <class Policy>

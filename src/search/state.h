@@ -20,6 +20,16 @@ struct PvLine {
     Move moves[127];
 };
 
+// How well a quiet move (piece, destination) did after a move (piece, destination) one or two
+// plies before it: the network search's continuation history.
+using ContinuationRow = int16_t[16][64];
+using ContinuationTable = ContinuationRow[16][64];
+// A move as the continuation history sees it; a null move is piece Empty.
+struct PlayedMove {
+    uint8_t piece;
+    uint8_t to;
+};
+
 struct SearchResult {
     Move move;
     int32_t score;
@@ -47,6 +57,9 @@ struct alignas(64) SearchThread {
     SearchResult lastResult;  // of the last completed iteration, written in one step
     SearchStackEntry stack[MaxPly];
     HistoryTable history;
+    // Entry ply + 2: the move made at that ply; the two before the root are null moves.
+    PlayedMove played[MaxPly + 2];
+    ContinuationTable continuation;
     EvalCaches eval;
     std::jmp_buf abortPoint;
     bool abortArmed;  // true only while the thread's recovery point is live

@@ -11,6 +11,7 @@
 #include "board/movetext.h"
 #include "board/positions.h"
 #include "search/picker.h"
+#include "search/policy.h"
 
 namespace {
 
@@ -107,12 +108,25 @@ void walk(Position& p, SearchStackEntry* entry, int depth, WalkCounters& counter
     }
 
     // The picker yields every legal move once, whatever its hints: a hash move of this node,
-    // killers that a sibling left.
+    // killers that a sibling left; also when it orders quiet moves by continuation history.
     entry->hashMove = legal.empty() ? 0 : legal[legal.size() / 2];
     MovePicker picker;
     startPicker(picker, p, entry->inCheck, true);
     std::vector<Move> picked;
-    while (const Move m = NextMove(picker)) picked.push_back(m);
+    while (const Move m = NextMove<SpecifiedPolicy>(picker)) picked.push_back(m);
+    EXPECT_EQ(sorted(picked), sorted(legal)) << "picked moves differ, key " << p.key;
+    static HistoryTable history;
+    static ContinuationRow continuation[2];
+    history[WhiteKnight][21] = 900;
+    continuation[1][BlackPawn][40] = -700;
+    const HistoryTable* searchHistory = p.history;
+    p.history = &history;
+    startPicker(picker, p, entry->inCheck, true);
+    picker.continuation[0] = &continuation[0];
+    picker.continuation[1] = &continuation[1];
+    picked.clear();
+    while (const Move m = NextMove<NetworkPolicy>(picker)) picked.push_back(m);
+    p.history = searchHistory;
     EXPECT_EQ(sorted(picked), sorted(legal)) << "picked moves differ, key " << p.key;
     if (!legal.empty() && legal.back() != entry->killer1) {  // as the search keeps them
         entry->killer2 = entry->killer1;
