@@ -122,6 +122,34 @@ void prepareRoot(SearchThread& t) {
     BuildRootMoves(t, !P::GravityHistory);
 }
 
+// One iteration of the main thread: in a window around the last iteration's score where the
+// policy asks for one and a single line is searched, so that most moves fail low at once; a
+// score outside it is searched again with that side widened.
+template <class P>
+int aspirationSearch(SearchThread& t, int depth) {
+    const bool window = P::AspirationDepth > 0 && depth >= P::AspirationDepth && LinesWanted == 1 &&
+                        PreviousScore > -MateBound && PreviousScore < MateBound;
+    if (!window) return RootSearch<P>(t, depth);
+    int delta = P::AspirationDelta;
+    int alpha = PreviousScore - delta, beta = PreviousScore + delta;
+    bool changed = false;
+    for (;;) {
+        t.rootMoves.cursor = 0;
+        const int score = RootSearch<P>(t, depth, alpha, beta);
+        changed = changed || t.bestMoveChanged;
+        if (score <= alpha && alpha > -MateScore) {
+            beta = (alpha + beta) / 2;
+            alpha = score - delta > -MateScore ? score - delta : -MateScore;
+        } else if (score >= beta && beta < MateScore) {
+            beta = score + delta < MateScore ? score + delta : MateScore;
+        } else {
+            t.bestMoveChanged = changed;
+            return score;
+        }
+        delta += delta / 2;
+    }
+}
+
 // The main thread's iterations: until checkTime jumps out, or the score settles the search.
 template <class P>
 void iterate(SearchThread& t) {
@@ -136,7 +164,7 @@ void iterate(SearchThread& t) {
     for (;;) {
         SoftStopAllowed = TimeTrouble;
         t.rootMoves.cursor = 0;
-        const int score = RootSearch<P>(t, depth);
+        const int score = aspirationSearch<P>(t, depth);
         const double f = iterationFactor(t, score, PreviousScore, t.bestMoveChanged != 0);
         TimeFactor = (previousFactor + f) * 0.5;
         previousFactor = f;
@@ -262,7 +290,7 @@ void StorePv(Position& p, const PvLine& pv, int index, Move m) {
 }
 
 template <class P>
-int RootSearch(SearchThread& t, int depth) {
+int RootSearch(SearchThread& t, int depth, int windowAlpha, int windowBeta) {
     Position& p = t.position;
     MoveList& rootMoves = t.rootMoves;
     // Helpers search in silence and keep one line: only the main thread tells the GUI
@@ -277,7 +305,7 @@ int RootSearch(SearchThread& t, int depth) {
     const int k = wanted < rootMoves.count ? wanted : rootMoves.count;
     int filled = 0;
     // A move must beat the k-th line to take a line; while fewer lines exist, every move does.
-    int alpha = -MateScore;
+    int alpha = windowAlpha;
     int top = NoScore, second = NoScore;
     PvLine child;
     UndoInfo undo;
@@ -301,7 +329,7 @@ int RootSearch(SearchThread& t, int depth) {
         child.count = 0;
         prepareChild(t, 0, m);
         makeMove(p, undo, m);
-        const int score = searchPvChild<P>(t, opensLine, check, alpha, MateScore,
+        const int score = searchPvChild<P>(t, opensLine, check, alpha, windowBeta,
                                            depth - 2 + extension, 0, child);
         unmakeMove(p, undo, m);
 
@@ -320,11 +348,14 @@ int RootSearch(SearchThread& t, int depth) {
         lines[at].move = m;
         lines[at].score = score;
         buildPv(lines[at].pv, m, child);
-        if (filled == k) alpha = lines[k - 1].score;
+        if (filled == k)
+            alpha = lines[k - 1].score > windowAlpha ? lines[k - 1].score : windowAlpha;
+        const bool failsHigh = score >= windowBeta;
         if (at > 0) continue;
 
         if (n > 1) t.bestMoveChanged = 1;
-        if (reports && ShouldReport(depth, ReportNewBest)) {
+        if (failsHigh) break;
+        if (reports && score > windowAlpha && ShouldReport(depth, ReportNewBest)) {
             const bool force = depth >= 20 || infinite;
             reportCurrentMove(m, n, force);
             if (Reporter.nodes) Reporter.nodes(force);
@@ -348,7 +379,11 @@ int RootSearch(SearchThread& t, int depth) {
         if (pv.count > 1) StorePv(p, pv, 1, pv.moves[1]);
         unmakeMove(p, undo, pv.moves[0]);
     }
-    if (reports && ShouldReport(depth, ReportIteration) && Reporter.pv) {
+    // Every move failed low: the lines say nothing of the moves' order, and the last whole
+    // iteration's result stays. A fail-high's move is sound, but its score only a bound.
+    const bool failedLow = filled > 0 && best <= windowAlpha;
+    if (failedLow) return best;
+    if (reports && best < windowBeta && ShouldReport(depth, ReportIteration) && Reporter.pv) {
         if (severalLines && filled > 0)
             reportLines(lines, filled < LinesReported ? filled : LinesReported, depth / 2,
                         t.selDepth);

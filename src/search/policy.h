@@ -40,6 +40,10 @@ struct SpecifiedPolicy {
     static constexpr bool GravityHistory = false;
     // Quiet moves ordered by their continuation history too.
     static constexpr bool ContinuationHistory = false;
+    // Iterations from this depth search a window of ±AspirationDelta around the last score
+    // first, widened on the side it fails by half again each time (0: the full window always).
+    static constexpr int AspirationDepth = 0;
+    static constexpr int AspirationDelta = 0;
 };
 
 // The network's search. It starts as the specified one and departs from it piece by piece,
@@ -47,6 +51,8 @@ struct SpecifiedPolicy {
 struct NetworkPolicy : SpecifiedPolicy {
     static constexpr bool GravityHistory = true;
     static constexpr bool ContinuationHistory = true;
+    static constexpr int AspirationDepth = 8;
+    static constexpr int AspirationDelta = 20;
 };
 
 // The bound of every history value under gravity, and the size of a fail-high's lesson by

@@ -12,10 +12,12 @@ enum ReportKind : int { ReportIteration = 0, ReportNewBest = 1, ReportCurrentMov
 // Every legal move of the thread's root, the table's move first; clears the thread's killers
 // and, unless its search keeps it between searches, its history.
 void BuildRootMoves(SearchThread& t, bool clearHistory);
-// One iteration of the thread at the given depth (half-plies) over the full window; records
-// the thread's last result. Only the main thread reports.
+// One iteration of the thread at the given depth (half-plies) over the window; records the
+// thread's last result unless every move failed low. A move that fails high ends it. Only the
+// main thread reports, and only scores inside the window.
 template <class Policy>
-int RootSearch(SearchThread& t, int depth);
+int RootSearch(SearchThread& t, int depth, int windowAlpha = -MateScore,
+               int windowBeta = MateScore);
 // The move first, the others behind it in their old order; a move not in the list changes
 // nothing but the cursor.
 void MoveToFront(MoveList& rootMoves, Move m);
