@@ -48,12 +48,13 @@ struct SpecifiedPolicy {
 
 // The network's search. It starts as the specified one and departs from it piece by piece,
 // each piece kept where a match showed that it gains.
-struct NetworkPolicy : SpecifiedPolicy {
-    static constexpr bool GravityHistory = true;
-    static constexpr bool ContinuationHistory = true;
-    static constexpr int AspirationDepth = 8;
-    static constexpr int AspirationDelta = 20;
-};
+// A piece waiting for its screen is written but left off here. A screen's candidate is built
+// with its own network policy (cmake -DTOLVO_SCREEN=tools/selfplay/screens/NAME.h).
+#ifdef TOLVO_SCREEN_POLICY
+#include TOLVO_SCREEN_POLICY
+#else
+struct NetworkPolicy : SpecifiedPolicy {};
+#endif
 
 // The bound of every history value under gravity, and the size of a fail-high's lesson by
 // depth (half-plies).
