@@ -113,7 +113,7 @@ TableScan scanTableFolders(const std::string& pathList) {
             (wdl ? wdlHere : dtzHere).insert(name);
         }
         if (!bad.empty()) {
-            std::string text = folder + " not used:";
+            std::string text = folder + ":";
             listNames(text, bad);
             scan.problems.push_back(text);
             continue;

@@ -27,6 +27,6 @@ struct TableScan {
     int tables = 0;                     // distinct tables with a .rtbw in them
     int dtzTables = 0;                  // distinct tables with a .rtbz beside a .rtbw
     int largest = 0;                    // pieces of the largest table, 0 when none
-    std::vector<std::string> problems;  // one text per folder not used
+    std::vector<std::string> problems;  // one text per folder not used: "FOLDER: why"
 };
 TableScan scanTableFolders(const std::string& pathList);

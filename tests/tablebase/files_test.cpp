@@ -68,7 +68,7 @@ TEST(TableFiles, AFolderWithABadTableIsLeftOutWholeAndTheOthersCountOnce) {
     EXPECT_EQ(scan.dtzTables, 0);
     EXPECT_EQ(scan.largest, 3);
     ASSERT_EQ(scan.problems.size(), 2u);
-    EXPECT_EQ(scan.problems[0], bad.path + " not used: KRvKP.rtbz truncated (1000 bytes)");
+    EXPECT_EQ(scan.problems[0], bad.path + ": KRvKP.rtbz truncated (1000 bytes)");
     EXPECT_EQ(scan.problems[1], "/no/such/folder: no such folder");
 
     // The same tables in two folders count once; the distance file of another folder counts.
