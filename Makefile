@@ -22,6 +22,8 @@ RELEASE_TARGETS = tolvo tolvo-bench tolvo-perft
 FUZZ_SECONDS ?= 180
 TEST_FUZZ_SECONDS ?= 20
 FUZZ_CXX ?= clang++
+# The tablebase prober is C: the same compiler family, for the same fuzzer and sanitizer flags.
+FUZZ_CC ?= clang
 
 QEMU_ARM64 ?= qemu-aarch64
 WINE ?= /usr/lib/wine/wine64
@@ -201,7 +203,7 @@ FUZZ_WATCHDOG = $$(( $(FUZZ_SECONDS) * 2 + 120 ))
 fuzz-build:
 	@test -e "$$($(FUZZ_CXX) -print-resource-dir 2>/dev/null)/lib/linux/libclang_rt.fuzzer-x86_64.a" || \
 		{ $(call apt-install,clang libclang-rt-dev); }
-	@cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	@cmake -S . -B $(FUZZ_DIR) -DCMAKE_C_COMPILER=$(FUZZ_CC) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DTOLVO_FUZZ=ON -DTOLVO_TESTS=OFF >&2
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers >&2
 

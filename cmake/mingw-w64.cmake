@@ -10,5 +10,6 @@ include(${CMAKE_CURRENT_LIST_DIR}/gcc-cross.cmake)
 # GCC cannot realign the Windows stack for the 32-byte vectors of the network's AVX2 kernels:
 # the assembler turns every aligned vector move into an unaligned one, at compile time and at
 # the link, where link-time optimisation generates the code.
+set(CMAKE_C_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
 set(CMAKE_CXX_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${CMAKE_EXE_LINKER_FLAGS_INIT} -Wa,-muse-unaligned-vector-move")

@@ -15,6 +15,7 @@
 #include "search/tt.h"
 #include "support/checks.h"
 #include "support/scripted_platform.h"
+#include "tablebase/tablebase.h"
 #include "uci/position_command.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -33,6 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(MoveOverhead >= 0 && MoveOverhead <= 5000);
     FUZZ_CHECK(StrengthElo >= StrengthEloMin && StrengthElo <= StrengthEloMax);
     FUZZ_CHECK(LimitStrength == 0 || LimitStrength == 1);
+    FUZZ_CHECK(SyzygyProbeDepth >= 1 && SyzygyProbeDepth <= 100);
+    FUZZ_CHECK(SyzygyProbeLimit >= 0 && SyzygyProbeLimit <= 7);
+    FUZZ_CHECK(Syzygy50MoveRule == 0 || Syzygy50MoveRule == 1);
+    FUZZ_CHECK(ShowWdl == 0 || ShowWdl == 1);
+    // The scripted platform lists no folder: a "SyzygyPath" finds no table and the prober is
+    // never handed a path, whatever the input names.
+    FUZZ_CHECK(tablebaseLargest() == 0);
     // Any thread count becomes one the pool can hold; back to one for the next input.
     FUZZ_CHECK(searchThreadCount() >= 1 && searchThreadCount() <= MaxSearchThreads);
     if (searchThreadCount() != 1) setSearchThreads(1);

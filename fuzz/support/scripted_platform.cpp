@@ -87,6 +87,12 @@ const char* readRegularFile(const char*, unsigned char* buf, size_t capacity, ui
     return nullptr;
 }
 
+// No folder exists for the fuzz targets: a "SyzygyPath" in their input finds no table, so the
+// tablebase prober is never handed a path and no input reaches the real file system.
+const char* listFolder(const char*, std::vector<std::string>&) {
+    return "no such folder";
+}
+
 bool setupStreams() {
     return false;
 }

@@ -1,9 +1,11 @@
 // The operating system beneath the engine: standard input, a monotonic millisecond clock,
-// threads, and reading a file.
+// threads, and reading files and folders.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Learns once whether standard input is an interactive terminal or a pipe and sets the
 // streams up accordingly. Returns true for a terminal.
@@ -41,3 +43,13 @@ void joinThread(ThreadHandle& thread);
 // a writer. Returns null, or why the file could not be read.
 const char* readRegularFile(const char* path, unsigned char* buf, size_t capacity,
                             uint64_t& fileBytes, size_t& got);
+
+// What separates the folders of a list of paths, as the system's own lists have it.
+#ifdef _WIN32
+constexpr char PathListSeparator = ';';
+#else
+constexpr char PathListSeparator = ':';
+#endif
+// Appends the names of the entries of the folder at `path` (UTF-8), "." and ".." left out, in
+// no particular order. Returns null, or why the folder could not be read.
+const char* listFolder(const char* path, std::vector<std::string>& names);

@@ -1,6 +1,7 @@
 // Standard input and the clock on POSIX systems; lines are split by the shared reader.
 #ifndef _WIN32
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -84,6 +85,22 @@ const char* readRegularFile(const char* path, unsigned char* buf, size_t capacit
     close(fd);
     // A file that shrank while it was read is as long as what it gave.
     if (got < capacity && got < fileBytes) fileBytes = got;
+    return nullptr;
+}
+
+const char* listFolder(const char* path, std::vector<std::string>& names) {
+    DIR* folder = opendir(path);
+    if (!folder) {
+        return errno == ENOENT    ? "no such folder"
+               : errno == ENOTDIR ? "not a folder"
+               : errno == EACCES  ? "permission denied"
+                                  : "cannot be read";
+    }
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(folder);
     return nullptr;
 }
 

@@ -135,4 +135,32 @@ const char* readRegularFile(const char* path, unsigned char* buf, size_t capacit
     return nullptr;
 }
 
+const char* listFolder(const char* path, std::vector<std::string>& names) {
+    const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (wideLength <= 0) return "the path is not valid UTF-8";
+    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), wideLength);
+    wide.pop_back();
+    for (const wchar_t c : {L'\\', L'*', L'\0'}) wide.push_back(c);
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(wide.data(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? "no such folder"
+               : error == ERROR_DIRECTORY                                     ? "not a folder"
+               : error == ERROR_ACCESS_DENIED                                 ? "permission denied"
+                                                                              : "cannot be read";
+    }
+    do {
+        char name[4 * MAX_PATH];
+        if (WideCharToMultiByte(CP_UTF8, 0, found.cFileName, -1, name, sizeof name, nullptr,
+                                nullptr) <= 0)
+            continue;
+        const std::string text = name;
+        if (text != "." && text != "..") names.push_back(text);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return nullptr;
+}
+
 #endif  // _WIN32

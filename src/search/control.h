@@ -55,6 +55,11 @@ extern int32_t MultiPv;        // lines reported and searched in full, 1..256, d
 extern int32_t MoveOverhead;   // ms kept back on every move for lag, 0..5000, default 0
 extern int32_t LimitStrength;  // "UCI_LimitStrength", default 0
 extern int32_t StrengthElo;    // "UCI_Elo", clamped to the calibrated range
+// The tablebase options; the tables themselves are loaded by "SyzygyPath" (tablebase/).
+extern int32_t SyzygyProbeDepth;  // plies from which a node probes, 1..100, default 1
+extern int32_t Syzygy50MoveRule;  // the ranks count the fifty-move counter, default 1
+extern int32_t SyzygyProbeLimit;  // most pieces a node probes with, 0..7, default 7
+extern int32_t ShowWdl;           // "UCI_ShowWDL": reports carry win/draw/loss, default 0
 
 // The node cap of a search at limited strength, 0 otherwise: set when the search starts.
 extern uint64_t StrengthNodeCap;

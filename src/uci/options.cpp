@@ -16,6 +16,7 @@
 #include "search/strength.h"
 #include "search/threads.h"
 #include "search/tt.h"
+#include "tablebase/tablebase.h"
 #include "uci/output.h"
 #include "uci/position_command.h"
 
@@ -30,6 +31,9 @@ int32_t DeferredThreads;
 int DeferredUseNetwork = -1;
 bool EvalFileDeferred;
 std::string DeferredEvalFile;
+// "SyzygyPath" sent during a search: the running search keeps the tables it probes.
+bool SyzygyPathDeferred;
+std::string DeferredSyzygyPath;
 
 // Where a keyword's number starts: distance characters after the keyword, or the end of the
 // line if it comes first (a keyword that ends the line then reads as 0).
@@ -236,6 +240,58 @@ bool readNetworkOption(const char* line) {
     return true;
 }
 
+// Empty (or "<empty>") unloads the tables, silently as at start-up; any other path gets one
+// line: what was found, and each folder that is not used and why.
+void applySyzygyPath(const std::string& path) {
+    const bool empty = path.empty() || path == "<empty>";
+    const TableScan scan = loadTablebases(empty ? std::string() : path);
+    if (empty) return;
+    std::string text = "info string SyzygyPath " + printablePath(path) + ": ";
+    if (scan.tables == 0)
+        text += "no tables found";
+    else
+        text += std::to_string(scan.tables) + " tables (" + std::to_string(scan.dtzTables) +
+                " with distance to zero), largest " + std::to_string(tablebaseLargest()) +
+                " pieces";
+    for (size_t i = 0; i < scan.problems.size(); ++i)
+        text += (i ? "; " : "; not used: ") + printablePath(scan.problems[i]);
+    sendText("%s\n", text.c_str());
+}
+
+// "SyzygyPath" has a reader of its own, as "EvalFile" has: its path may hold any other
+// option's words. True when the line was it.
+bool readSyzygyPath(const char* line) {
+    static const char Prefix[] = "setoption name SyzygyPath value ";
+    std::string path;
+    if (startsWith(line, Prefix)) {
+        path = trimEnd(line + std::strlen(Prefix));
+    } else {
+        const std::string bare = trimEnd(line);
+        if (bare != "setoption name SyzygyPath" && bare != "setoption name SyzygyPath value")
+            return false;
+    }
+    if (searchRunning()) {
+        SyzygyPathDeferred = true;
+        DeferredSyzygyPath = path;
+    } else {
+        applySyzygyPath(path);
+    }
+    return true;
+}
+
+// A check option's "NAME value true/false" (in any case); anything else leaves it.
+void readCheck(const char* line, const char* nameValue, int32_t& value) {
+    const char* k = std::strstr(line, nameValue);
+    if (!k) return;
+    const char* word = k + std::strlen(nameValue);
+    while (isBlank(*word)) ++word;
+    const char* end = word;
+    while (*end && !isBlank(*end) && *end != '\n' && *end != '\r') ++end;
+    const std::string text(word, size_t(end - word));
+    if (equalsIgnoringCase(text, "true")) value = 1;
+    if (equalsIgnoringCase(text, "false")) value = 0;
+}
+
 }  // namespace
 
 void selectEvaluation() {
@@ -260,7 +316,7 @@ void setGoRunning(bool running) {
 
 void setOption(const char* line) {
     // First: a network option's value is a path or a word that may hold any other option's name.
-    if (readNetworkOption(line)) return;
+    if (readNetworkOption(line) || readSyzygyPath(line)) return;
     // The button's line carries "Hash value" when a GUI sends it with an empty value: it
     // must not resize the table.
     if (std::strstr(line, "Clear Hash")) {
@@ -314,6 +370,11 @@ void setOption(const char* line) {
         if (equalsIgnoringCase(word, "true")) Chess960 = true;
         if (equalsIgnoringCase(word, "false")) Chess960 = false;
     }
+    // Read by the searches that probe the tables.
+    readSpin(line, "SyzygyProbeDepth value", 1, 100, SyzygyProbeDepth);
+    readSpin(line, "SyzygyProbeLimit value", 0, 7, SyzygyProbeLimit);
+    readCheck(line, "Syzygy50MoveRule value ", Syzygy50MoveRule);
+    readCheck(line, "UCI_ShowWDL value ", ShowWdl);
     // "Ponder" only tells the GUI that the engine ponders when told "go ponder".
 }
 
@@ -337,6 +398,10 @@ void applyDeferredOptions() {
     if (DeferredUseNetwork >= 0) {
         applyUseNetwork(DeferredUseNetwork != 0);
         DeferredUseNetwork = -1;
+    }
+    if (SyzygyPathDeferred) {
+        SyzygyPathDeferred = false;
+        applySyzygyPath(DeferredSyzygyPath);
     }
 }
 

@@ -65,6 +65,11 @@ void identify() {
     sendText("option name UCI_Elo type spin default %d min %d max %d \n", int(StrengthEloMax),
              int(StrengthEloMin), int(StrengthEloMax));
     sendText("option name UCI_Chess960 type check default false \n");
+    sendText("option name SyzygyPath type string default <empty> \n");
+    sendText("option name SyzygyProbeDepth type spin default 1 min 1 max 100 \n");
+    sendText("option name Syzygy50MoveRule type check default true \n");
+    sendText("option name SyzygyProbeLimit type spin default 7 min 0 max 7 \n");
+    sendText("option name UCI_ShowWDL type check default false \n");
     sendText("uciok\n");
 }
 

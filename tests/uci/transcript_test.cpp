@@ -24,6 +24,11 @@ const std::string UciReply =
     std::to_string(StrengthEloMax) +
     " \n"
     "option name UCI_Chess960 type check default false \n"
+    "option name SyzygyPath type string default <empty> \n"
+    "option name SyzygyProbeDepth type spin default 1 min 1 max 100 \n"
+    "option name Syzygy50MoveRule type check default true \n"
+    "option name SyzygyProbeLimit type spin default 7 min 0 max 7 \n"
+    "option name UCI_ShowWDL type check default false \n"
     "uciok\n";
 
 TEST(Transcript, WholeSessionsAreAnsweredByteForByteAndExitZero) {
