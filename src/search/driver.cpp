@@ -16,6 +16,7 @@
 
 SearchReporter Reporter;
 SearchKind ActiveSearch = SearchKind::Specified;
+int TablebasePieces;
 
 namespace {
 
@@ -48,6 +49,35 @@ bool listedForSearch(Move m) {
     if (SearchMoves.count == 0) return true;
     for (int i = 0; i < SearchMoves.count; ++i)
         if (SearchMoves.moveWords[i] == m) return true;
+    return false;
+}
+
+// The root moves the tables rank best among those the search may play, when the tables hold
+// the root: a won position is then won within the rule and a drawn one not lost, whatever the
+// search makes of the others. Filled once by the main thread before the helpers start.
+bool TablebaseRootRanked;
+MoveList TablebaseRootMoves;
+
+void rankRootByTablebases(Position& p, SearchThread& main) {
+    TablebaseRootRanked = false;
+    RootRanking ranking;
+    if (!rankRootMoves(p, Syzygy50MoveRule != 0, ranking)) return;
+    main.tablebaseHits.store(uint64_t(ranking.ranked.count), std::memory_order_relaxed);
+    int best = -100000;
+    for (int i = 0; i < ranking.ranked.count; ++i)
+        if (listedForSearch(ranking.ranked.moveWords[i]) && ranking.ranked.scores[i] > best)
+            best = ranking.ranked.scores[i];
+    clearList(TablebaseRootMoves);
+    for (int i = 0; i < ranking.ranked.count; ++i)
+        if (listedForSearch(ranking.ranked.moveWords[i]) && ranking.ranked.scores[i] == best)
+            pushMove(TablebaseRootMoves, ranking.ranked.moveWords[i], 0);
+    TablebaseRootRanked = TablebaseRootMoves.count > 0;
+}
+
+bool keptByTablebases(Move m) {
+    if (!TablebaseRootRanked) return true;
+    for (int i = 0; i < TablebaseRootMoves.count; ++i)
+        if (TablebaseRootMoves.moveWords[i] == m) return true;
     return false;
 }
 
@@ -271,7 +301,8 @@ void BuildRootMoves(SearchThread& t, bool clearHistory) {
         if (found) MoveToFront(all, hashMove);
     }
     for (int i = 0; i < all.count; ++i)
-        if (isLegal(p, all.moveWords[i]) && listedForSearch(all.moveWords[i]))
+        if (isLegal(p, all.moveWords[i]) && listedForSearch(all.moveWords[i]) &&
+            keptByTablebases(all.moveWords[i]))
             pushMove(rootMoves, all.moveWords[i], 0);
 
     if (clearHistory)
@@ -415,6 +446,7 @@ void resetSearchResults() {
     for (int i = 0; i < searchThreadCount(); ++i) {
         SearchThread& t = searchThread(i);
         t.nodeCount.store(0, std::memory_order_relaxed);
+        t.tablebaseHits.store(0, std::memory_order_relaxed);
         t.iterationDepth.store(0, std::memory_order_relaxed);
         t.lastResult = SearchResult{};
         t.lastResult.score = NoScore;
@@ -452,6 +484,11 @@ void SearchDriver(const Position& position) {
     main.position = position;
     main.position.stack = &main.stack[0];
     main.position.history = &main.history;
+    // Limited strength never probes: its ratings were measured without tables.
+    const int largest = limited ? 0 : tablebaseLargest();
+    TablebasePieces = largest < SyzygyProbeLimit ? largest : SyzygyProbeLimit;
+    TablebaseRootRanked = false;
+    if (largest > 0) rankRootByTablebases(main.position, main);
     startClock();
     const bool depthMode = (controlMode & ModeDepth) && 2 * int(Limits.depth) < DeepestIteration;
     if (!limited) startHelpers(depthMode ? 2 * int(Limits.depth) : DeepestIteration);

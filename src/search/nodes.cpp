@@ -189,6 +189,12 @@ int ShallowNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     const Probe probe = probeNode(p, beta, depth, ply, true);
     if (probe.cutoff) return probe.score;
+    int tablebaseScore, tablebaseBound;
+    if (probeNodeTables(t, depth, ply, tablebaseScore, tablebaseBound) &&
+        boundSettles(tablebaseScore, tablebaseBound, beta - 1, beta)) {
+        storeEntry(p, 0, depth, ply, tablebaseBound, tablebaseScore);
+        return tablebaseScore;
+    }
 
     int eval = 0;
     if constexpr (!InCheck) {
@@ -244,6 +250,12 @@ int ScoutNode(SearchThread& t, int beta, int depth, int ply, uint32_t flags) {
     const Probe probe = probeNode(p, beta, depth, ply, true);
     if (probe.cutoff) return probe.score;
     Move hashMove = probe.move;
+    int tablebaseScore, tablebaseBound;
+    if (probeNodeTables(t, depth, ply, tablebaseScore, tablebaseBound) &&
+        boundSettles(tablebaseScore, tablebaseBound, beta - 1, beta)) {
+        storeEntry(p, 0, depth, ply, tablebaseBound, tablebaseScore);
+        return tablebaseScore;
+    }
 
     int eval = 0;
     if constexpr (!InCheck) {
@@ -305,6 +317,12 @@ int PvNode(SearchThread& t, int alpha, int beta, int depth, int ply, uint32_t fl
     int decided;
     if (decidedOnEntry<true>(t, alpha, beta, ply, decided)) return decided;
     Move hashMove = probeNode(p, beta, depth, ply, false).move;
+    int tablebaseScore, tablebaseBound;
+    if (probeNodeTables(t, depth, ply, tablebaseScore, tablebaseBound) &&
+        boundSettles(tablebaseScore, tablebaseBound, alpha, beta)) {
+        storeEntry(p, 0, depth, ply, tablebaseBound, tablebaseScore);
+        return tablebaseScore;
+    }
 
     if (!hashMove && depth >= P::PvDeepeningDepth) {
         PvNode<P, InCheck>(t, alpha, beta, depth - 4, ply, flags, pv);

@@ -9,6 +9,8 @@
 #include "search/policy.h"
 #include "search/state.h"
 #include "search/threads.h"
+#include "search/tt.h"
+#include "tablebase/tablebase.h"
 
 // Flags word of the null-window kinds: bit 0 allows a null move.
 constexpr uint32_t NullMoveAllowed = 1;
@@ -115,6 +117,31 @@ template <bool CountsSelDepth>
 [[gnu::always_inline]] inline void prepareNullChild(SearchThread& t, int ply) {
     t.played[ply + 2] = PlayedMove{Empty, 0};
     if (NetworkEnabled) networkNullChild(t.eval, ply);
+}
+
+// A node's answer from the tables, when they hold its position: a draw, or a win or a loss
+// bound by the ply it is found at. Probed only right after a capture or a pawn move (the value
+// does not count the fifty-move counter), deep enough and with few enough pieces. With the
+// fifty-move rule a cursed win or a blessed loss is all but a draw.
+inline bool probeNodeTables(SearchThread& t, int depth, int ply, int& score, int& bound) {
+    const Position& p = t.position;
+    if (TablebasePieces == 0 || p.rule50 != 0 || p.castleRights != 0 ||
+        depth < 2 * SyzygyProbeDepth || popcount(occupancy(p)) > TablebasePieces)
+        return false;
+    Wdl wdl;
+    if (!probeWdl(p, wdl)) return false;
+    t.tablebaseHits.store(t.tablebaseHits.load(std::memory_order_relaxed) + 1,
+                          std::memory_order_relaxed);
+    int value = int(wdl);
+    if (!Syzygy50MoveRule) value = value > 0 ? 2 : value < 0 ? -2 : 0;
+    score = value == 2 ? TablebaseWin - ply : value == -2 ? ply - TablebaseWin : value;
+    bound = value == 2 ? BoundLower : value == -2 ? BoundUpper : BoundExact;
+    return true;
+}
+// Whether a bounded score settles a node of the window alpha..beta.
+inline bool boundSettles(int score, int bound, int alpha, int beta) {
+    return bound == BoundExact || (bound == BoundLower && score >= beta) ||
+           (bound == BoundUpper && score <= alpha);
 }
 
 inline bool isMateBound(int beta) {

@@ -14,6 +14,11 @@ static_assert(AccumulatorPlies >= MaxPly + 1, "a node at the ply limit still has
 constexpr int MateScore = 30000;  // mated at ply p scores p - MateScore
 constexpr int MateBound = 29744;  // |score| above this is a mate score
 constexpr int NoScore = -32000;   // no score found yet
+// Tablebase wins and losses have a band of their own below the mates, so that a proven mate
+// still ranks above them: a win found at ply p scores TablebaseWin - p. Evaluations stay far
+// below the band.
+constexpr int TablebaseWin = MateBound - MaxPly - 1;
+constexpr int TablebaseBound = TablebaseWin - MaxPly - 1;  // |score| above: tablebase or mate
 
 struct PvLine {
     uint16_t count;
@@ -44,6 +49,7 @@ struct SearchResult {
 struct alignas(64) SearchThread {
     // The counters share no cache line with anything another thread writes.
     std::atomic<uint64_t> nodeCount;
+    std::atomic<uint64_t> tablebaseHits;
     std::atomic<int32_t> iterationDepth;  // half-plies, of the iteration being searched
     int32_t selDepth;
     int32_t index;     // 0 for the main thread
@@ -67,8 +73,14 @@ struct alignas(64) SearchThread {
 
 // The thread that reads the input, keeps the clock and prints the reports.
 SearchThread& mainThread();
-// Nodes of every searching thread since the last "go".
+// Nodes of every searching thread since the last "go", and their tablebase probes that
+// answered.
 uint64_t totalNodes();
+uint64_t totalTablebaseHits();
+
+// The most pieces a node of the running search probes the tables with; 0 when it does not
+// probe (no tables, or a limited strength). Set before the threads start.
+extern int TablebasePieces;
 
 // The search-wide values of the time control, written by the main thread alone.
 extern double TimeFactor;

@@ -81,6 +81,13 @@ uint64_t totalNodes() {
     return n;
 }
 
+uint64_t totalTablebaseHits() {
+    uint64_t n = 0;
+    for (int i = 0; i < ThreadCount; ++i)
+        n += Threads[i]->tablebaseHits.load(std::memory_order_relaxed);
+    return n;
+}
+
 int searchThreadCount() {
     return ThreadCount;
 }

@@ -99,9 +99,10 @@ inline bool probeEntry(const Position& p, TTEntry& found) {
 }
 
 // Mate scores are kept relative to the node that stored them.
+// Mate and tablebase scores count from the root; the table keeps them from the node.
 inline int scoreToTable(int score, int ply) {
-    return score < -MateBound ? score - ply : score > MateBound ? score + ply : score;
+    return score < -TablebaseBound ? score - ply : score > TablebaseBound ? score + ply : score;
 }
 inline int scoreFromTable(int score, int ply) {
-    return score < -MateBound ? score + ply : score > MateBound ? score - ply : score;
+    return score < -TablebaseBound ? score + ply : score > TablebaseBound ? score - ply : score;
 }

@@ -6,6 +6,7 @@
 #include "board/movetext.h"
 #include "search/control.h"
 #include "search/tt.h"
+#include "tablebase/tablebase.h"
 #include "uci/input.h"
 
 bool rootInCheck;
@@ -25,6 +26,11 @@ const char* moveText(Move m) {
 double nodesPerSecond(uint64_t nodes) {
     // Within the first tick of a search no time has passed: report 0 rather than divide.
     return Clock.wallElapsed > 0 ? double(nodes) / Clock.wallElapsed : 0.0;
+}
+
+// With tables loaded, every node and PV report says how many probes of the search answered.
+void reportTablebaseHits(OutputLine& line) {
+    if (tablebaseLargest() > 0) appendText(line, "tbhits %" PRIu64 " ", totalTablebaseHits());
 }
 
 }  // namespace
@@ -67,6 +73,7 @@ void reportPv(int score, int depthPlies, int selDepth, const PvLine& pv, int mul
     appendText(line, "seldepth %d ", selDepth);
     if (multiPv > 0) appendText(line, "multipv %d ", multiPv);
     appendText(line, "nodes %" PRIu64 " ", nodes);
+    reportTablebaseHits(line);
     // No legal move at the root: no score was ever found, and the position is either lost
     // (mated now) or drawn (stalemate).
     if (score == NoScore)
@@ -86,6 +93,7 @@ void reportNodes(bool force) {
     OutputLine line{};
     appendText(line, "info ");
     appendText(line, "nodes %" PRIu64 " ", nodes);
+    reportTablebaseHits(line);
     appendText(line, "nps %0.f ", nodesPerSecond(nodes));
     appendText(line, "time %0.f ", Clock.wallElapsed * 1000.0);
     appendText(line, "hashfull %d ", tableFill());

@@ -18,16 +18,19 @@ TEST(TableSizing, LargestPowerOfTwoOfMegabytesNotAboveTheValueClampedTo1To4096) 
 }
 
 // Where a store goes in its bucket and which slot it replaces shape the search only (the bench
-// signature shows any change there); a mate score must come back exact at any other ply.
-TEST(TranspositionTable, MateScoresAreStoredRelativeToTheNode) {
+// signature shows any change there); a mate or tablebase score must come back exact at any
+// other ply, and an evaluation as it was.
+TEST(TranspositionTable, MateAndTablebaseScoresAreStoredRelativeToTheNode) {
     allocateTable(1);
     clearTable();
     const struct {
         int score, stored, readAtPly7;
     } cases[] = {{MateScore - 10, MateScore - 5, MateScore - 12},
                  {10 - MateScore, 5 - MateScore, 12 - MateScore},
-                 {MateBound, MateBound, MateBound},
-                 {-MateBound, -MateBound, -MateBound}};
+                 {TablebaseWin - 10, TablebaseWin - 5, TablebaseWin - 12},
+                 {10 - TablebaseWin, 5 - TablebaseWin, 12 - TablebaseWin},
+                 {TablebaseBound, TablebaseBound, TablebaseBound},
+                 {-TablebaseBound, -TablebaseBound, -TablebaseBound}};
     uint32_t check = 0x77;
     for (const auto& c : cases) {
         Position p{};
