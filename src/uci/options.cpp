@@ -203,11 +203,25 @@ void applyEvalFile(const std::string& path) {
     clearHashIfEvaluationChanged(before);
 }
 
+// A path option's line: the whole rest of the line after "value" is the path, less the blanks
+// at its end; the option named without a value (as some GUIs send an empty string) is an empty
+// path. False when the line is not that option's.
+bool readPathOption(const char* line, const char* name, std::string& path) {
+    const std::string prefix = std::string("setoption name ") + name + " value ";
+    if (startsWith(line, prefix.c_str())) {
+        path = trimEnd(line + prefix.size());
+        return true;
+    }
+    const std::string bare = trimEnd(line);
+    path.clear();
+    return bare == prefix.substr(0, prefix.size() - 7) ||
+           bare == prefix.substr(0, prefix.size() - 1);
+}
+
 // The two network options have a reader of their own: such a line is not scanned for the
 // others (a path may hold "Hash value 2048"). True when the line was one of them.
 bool readNetworkOption(const char* line) {
     static const char UseNetworkPrefix[] = "setoption name Use NNUE value ";
-    static const char EvalFilePrefix[] = "setoption name EvalFile value ";
     if (startsWith(line, UseNetworkPrefix)) {
         const char* value = line + std::strlen(UseNetworkPrefix);
         while (isBlank(*value)) ++value;
@@ -223,14 +237,7 @@ bool readNetworkOption(const char* line) {
         return true;
     }
     std::string path;
-    if (startsWith(line, EvalFilePrefix)) {
-        path = trimEnd(line + std::strlen(EvalFilePrefix));
-    } else {
-        // The option named without a value, as some GUIs send an empty string.
-        const std::string bare = trimEnd(line);
-        if (bare != "setoption name EvalFile" && bare != "setoption name EvalFile value")
-            return false;
-    }
+    if (!readPathOption(line, "EvalFile", path)) return false;
     if (searchRunning()) {
         EvalFileDeferred = true;
         DeferredEvalFile = path;
@@ -261,15 +268,8 @@ void applySyzygyPath(const std::string& path) {
 // "SyzygyPath" has a reader of its own, as "EvalFile" has: its path may hold any other
 // option's words. True when the line was it.
 bool readSyzygyPath(const char* line) {
-    static const char Prefix[] = "setoption name SyzygyPath value ";
     std::string path;
-    if (startsWith(line, Prefix)) {
-        path = trimEnd(line + std::strlen(Prefix));
-    } else {
-        const std::string bare = trimEnd(line);
-        if (bare != "setoption name SyzygyPath" && bare != "setoption name SyzygyPath value")
-            return false;
-    }
+    if (!readPathOption(line, "SyzygyPath", path)) return false;
     if (searchRunning()) {
         SyzygyPathDeferred = true;
         DeferredSyzygyPath = path;
