@@ -42,6 +42,12 @@ struct QuiescenceSearch {
     static const PvQuiescence pv[2];
 };
 
+// Both instances are made once, with the node routines (nodes.cpp, quiesce.cpp).
+extern template struct MainSearch<SpecifiedPolicy>;
+extern template struct MainSearch<NetworkPolicy>;
+extern template struct QuiescenceSearch<SpecifiedPolicy>;
+extern template struct QuiescenceSearch<NetworkPolicy>;
+
 // A PV node's child, the move already made: the first with the full window, the others
 // with a null window first and again with the full window when they beat alpha.
 template <class Policy>
